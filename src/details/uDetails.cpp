@@ -1,0 +1,1 @@
+#include "details/uDetails.h"

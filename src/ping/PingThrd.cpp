@@ -1,0 +1,1 @@
+#include "ping/PingThrd.h"

@@ -1,0 +1,706 @@
+#include "store/uDM.h"
+
+#include "app/uError.h"
+#include "app/uNotify.h"
+#include "i18n/uLanguage.h"
+#include "store/uSqlText.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlField>
+#include <QSqlQuery>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+TfDM* fDM = nullptr;
+
+namespace {
+
+const char* const createHosts = R"(CREATE TABLE Hosts (
+    IP VARCHAR( 15 ) NOT NULL,
+    Alias VARCHAR( 50 ),
+    LastPingDate DATETIME,
+    LastPingResponse NVARCHAR( 20 ) DEFAULT 0,
+    TotalPings24 INT NOT NULL DEFAULT 0,
+    SuccessPings24 INT NOT NULL DEFAULT 0,
+    SuccessRate24 DECIMAL( 38, 2 ) NOT NULL DEFAULT 0,
+    TotalPingsWeek INT NOT NULL DEFAULT 0,
+    SuccessPingsWeek INT NOT NULL DEFAULT 0,
+    SuccessRateWeek DECIMAL( 38, 2 ) NOT NULL DEFAULT 0,
+    TotalPingsMonth INT NOT NULL DEFAULT 0,
+    SuccessPingsMonth INT NOT NULL DEFAULT 0,
+    SuccessRateMonth DECIMAL( 38, 2 ) NOT NULL DEFAULT 0,
+    CONSTRAINT [sqlite_autoindex_Hosts_1] PRIMARY KEY ( IP )
+))";
+
+const char* const createDetails = R"(CREATE TABLE Details (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Host NVARCHAR( 50 ) NOT NULL CONSTRAINT [FK_Hosts] REFERENCES Hosts ( IP ) ON DELETE CASCADE,
+    PingSize DECIMAL( 38, 20 ) NOT NULL DEFAULT "0",
+    PingTimeout DECIMAL( 38, 20 ) NOT NULL DEFAULT "0",
+    PingTTL DECIMAL( 38, 20 ) NOT NULL DEFAULT "0",
+    PingId NVARCHAR( 50 ),
+    PingThreadNum NVARCHAR( 50 ),
+    ReplyIPAddr NVARCHAR( 50 ),
+    ReplyStatus INTEGER NOT NULL DEFAULT "0",
+    ReplyRTT DECIMAL( 38, 20 ) NOT NULL DEFAULT "0",
+    ReplyDataSize DECIMAL( 38, 20 ) NOT NULL DEFAULT "0",
+    ReplyTotal INTEGER NOT NULL DEFAULT "0",
+    ErrCode INTEGER NOT NULL DEFAULT "0",
+    ErrMsg NVARCHAR( 100 ),
+    PingDatetime DATETIME NOT NULL DEFAULT ( GETDATE(  )  )
+))";
+
+const char* const createSettings = R"(CREATE TABLE Settings (
+    DatabasePath NVARCHAR( 100 ),
+    PingTimeout INTEGER NOT NULL DEFAULT 1000,
+    PingPacketSize INTEGER NOT NULL DEFAULT 32,
+    PingAttemts INTEGER NOT NULL DEFAULT 1,
+    PingInterval INTEGER NOT NULL DEFAULT 100,
+    SendEmailinterval INTEGER NOT NULL DEFAULT 43200,
+    EmailRecipients NVARCHAR( 1000 ),
+    ServerPort INTEGER,
+    ServerAdd NVARCHAR( 32 ),
+    User NVARCHAR( 50 ),
+    Password NVARCHAR( 50 ),
+    Proxy NVARCHAR( 32 ),
+    ProxyPort INTEGER,
+    ProxyUser NVARCHAR( 50 ),
+    ProxyPass NVARCHAR( 50 ),
+    AutoStartAgent BOOLEAN NOT NULL DEFAULT true,
+    Language TINYINT NOT NULL DEFAULT 0,
+    CONSTRAINT [sqlite_autoindex_Settings_1] PRIMARY KEY ( DatabasePath )
+))";
+
+const char* const insertDefaultSettings = "INSERT INTO Settings (Language) VALUES (0)";
+
+#define TM_COUNT_SINCE(days, extra)                                                                                    \
+    "( SELECT COUNT( Id ) FROM Details WHERE Details.Host = New.Host" extra                                           \
+    " AND datetime( Details.PingDatetime ) BETWEEN datetime( \"now\", \"localtime\", \"-" days " days\" )"             \
+    " AND datetime( \"now\", \"localtime\" ) )"
+
+const char* const createTrigger = "CREATE TRIGGER TRG_Details_UPDATE_Hosts_INSERT AFTER INSERT ON Details\n"
+                                  "BEGIN\n"
+                                  "  UPDATE Hosts SET\n"
+                                  "    LastPingDate = ( SELECT MAX( Details.PingDatetime ) FROM Details"
+                                  " WHERE Details.Host = New.Host ),\n"
+                                  "    LastPingResponse = ( SELECT Details.ReplyRTT FROM Details"
+                                  " WHERE Details.Host = New.Host AND Details.ReplyDataSize > 0"
+                                  " AND Details.ReplyIPAddr <> \"\" ORDER BY Details.PingDatetime DESC LIMIT 1 ),\n"
+                                  "    TotalPings24 = " TM_COUNT_SINCE("1", "") ",\n"
+                                  "    SuccessPings24 = " TM_COUNT_SINCE("1", " AND ReplyDataSize > 0") ",\n"
+                                  "    TotalpingsWeek = " TM_COUNT_SINCE("7", "") ",\n"
+                                  "    SuccessPingsWeek = " TM_COUNT_SINCE("7", " AND ReplyDataSize > 0") ",\n"
+                                  "    TotalpingsMonth = " TM_COUNT_SINCE("30", "") ",\n"
+                                  "    SuccessPingsMonth = " TM_COUNT_SINCE("30", " AND ReplyDataSize > 0") "\n"
+                                  "  WHERE Hosts.IP = New.Host;\n"
+                                  "  UPDATE Hosts SET\n"
+                                  "    SuccessRate24 = CAST ( ( ( SuccessPings24 * 1.0 ) / TotalPings24 ) * 100"
+                                  " AS Decimal( 38, 2 )  ),\n"
+                                  "    SuccessRateWeek = CAST ( ( ( SuccessPingsWeek * 1.0 ) / TotalpingsWeek ) * 100"
+                                  " AS Decimal( 38, 2 )  ),\n"
+                                  "    SuccessRateMonth = CAST ( ( ( SuccessPingsMonth * 1.0 ) / TotalpingsMonth ) * 100"
+                                  " AS Decimal( 38, 2 )  )\n"
+                                  "  WHERE Hosts.IP = New.Host;\n"
+                                  "END";
+#undef TM_COUNT_SINCE
+
+const QString notOpen = QStringLiteral("The database is not open.");
+
+// Local time to the millisecond; the only source of Details.PingDatetime.
+void getDate(sqlite3_context* context, int, sqlite3_value**)
+{
+    const QByteArray now
+        = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+    sqlite3_result_text(context, now.constData(), int(now.size()), SQLITE_TRANSIENT);
+}
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+bool boolFromVariant(const QVariant& value)
+{
+    if (value.isNull())
+        return false;
+    const QString text = value.toString().trimmed();
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    return value.toLongLong() != 0;
+}
+
+QString literalOf(const QVariant& value)
+{
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    if (value.typeId() == QMetaType::Bool)
+        return QuotedStr(value.toBool() ? QStringLiteral("1") : QStringLiteral("0"));
+    return QuotedStr(value.toString());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// THostsQuery
+
+THostsQuery::THostsQuery(QObject* parent, const QSqlDatabase& db)
+    : QSqlTableModel(parent, db)
+{
+    setEditStrategy(QSqlTableModel::OnManualSubmit);
+}
+
+void THostsQuery::Open()
+{
+    setTable(QStringLiteral("Hosts"));
+    if (!select())
+        throw EMonitorError(SqlErrorText(lastError()));
+    IPReadOnly = true;
+    setState(TDataSetState::Browse, -1);
+}
+
+int THostsQuery::FieldIndex(const QString& name) const { return record().indexOf(name); }
+
+int THostsQuery::RowOfIP(const QString& ip) const
+{
+    const int column = FieldIndex(QStringLiteral("IP"));
+    if (column < 0)
+        return -1;
+    for (int row = 0; row < rowCount(); ++row) {
+        if (data(index(row, column), Qt::EditRole).toString() == ip)
+            return row;
+    }
+    return -1;
+}
+
+void THostsQuery::setState(TDataSetState state, int row)
+{
+    const bool changed = state != m_state;
+    m_state = state;
+    m_editRow = row;
+    if (changed)
+        emit StateChange();
+}
+
+int THostsQuery::Insert()
+{
+    if (m_state == TDataSetState::Inactive) {
+        Notify::ShowError(notOpen);
+        return -1;
+    }
+    if (m_state != TDataSetState::Browse && !Post())
+        return -1;
+    emit BeforeInsert();
+    const int row = rowCount();
+    if (!insertRow(row))
+        return -1;
+    setState(TDataSetState::Insert, row);
+    return row;
+}
+
+bool THostsQuery::Edit(int row)
+{
+    if (m_state == TDataSetState::Inactive) {
+        Notify::ShowError(notOpen);
+        return false;
+    }
+    if (m_state != TDataSetState::Browse)
+        return row == m_editRow;
+    if (row < 0 || row >= rowCount())
+        return false;
+    emit BeforeEdit();
+    setState(TDataSetState::Edit, row);
+    return true;
+}
+
+bool THostsQuery::Post()
+{
+    if (m_state == TDataSetState::Inactive || m_state == TDataSetState::Browse)
+        return m_state == TDataSetState::Browse;
+    // A host that is no dotted address could never be pinged: keep the row for correction.
+    const QString ip = data(index(m_editRow, FieldIndex(QStringLiteral("IP"))), Qt::EditRole).toString();
+    if (m_state == TDataSetState::Insert && !IsDottedIPv4(ip)) {
+        Notify::ShowError(txtInvalidHostIP);
+        return false;
+    }
+    if (!submitAll()) {
+        Notify::ShowError(SqlErrorText(lastError()));
+        return false;
+    }
+    setState(TDataSetState::Browse, -1);
+    emit AfterRefresh();
+    return true;
+}
+
+void THostsQuery::Cancel()
+{
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        return;
+    revertAll();
+    setState(TDataSetState::Browse, -1);
+    // Results stored meanwhile were not shown while the row was in edit.
+    select();
+    emit AfterRefresh();
+}
+
+bool THostsQuery::Delete(int row)
+{
+    if (m_state == TDataSetState::Inactive) {
+        Notify::ShowError(notOpen);
+        return false;
+    }
+    if (m_state == TDataSetState::Insert && row == m_editRow) {
+        Cancel();
+        return true;
+    }
+    if (m_state != TDataSetState::Browse && !Post())
+        return false;
+    if (row < 0 || row >= rowCount())
+        return false;
+    if (!removeRow(row) || !submitAll()) {
+        Notify::ShowError(SqlErrorText(lastError()));
+        revertAll();
+        return false;
+    }
+    emit AfterRefresh();
+    return true;
+}
+
+bool THostsQuery::Refresh()
+{
+    if (m_state == TDataSetState::Inactive) {
+        Notify::ShowError(notOpen);
+        return false;
+    }
+    // select() would discard the row the operator is typing.
+    if (m_state != TDataSetState::Browse)
+        return false;
+    if (!select()) {
+        Notify::ShowError(SqlErrorText(lastError()));
+        return false;
+    }
+    emit AfterRefresh();
+    return true;
+}
+
+bool THostsQuery::RefreshHost(const QString& ip)
+{
+    if (m_state != TDataSetState::Browse)
+        return false;
+    const int row = RowOfIP(ip);
+    return row >= 0 && selectRow(row);
+}
+
+Qt::ItemFlags THostsQuery::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QSqlTableModel::flags(index) & ~Qt::ItemIsEditable;
+    if (!index.isValid() || m_state == TDataSetState::Inactive)
+        return f;
+    const bool editRow = m_state == TDataSetState::Browse || index.row() == m_editRow;
+    if (index.column() == FieldIndex(QStringLiteral("Alias")) && editRow)
+        f |= Qt::ItemIsEditable;
+    if (index.column() == FieldIndex(QStringLiteral("IP")) && m_state == TDataSetState::Insert
+        && index.row() == m_editRow && !IPReadOnly)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool THostsQuery::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid())
+        return false;
+    const bool isIP = index.column() == FieldIndex(QStringLiteral("IP"));
+    const bool isAlias = index.column() == FieldIndex(QStringLiteral("Alias"));
+    if (!isIP && !isAlias)
+        return false;
+    if (m_state == TDataSetState::Browse && !Edit(index.row()))
+        return false;
+    if (index.row() != m_editRow)
+        return false;
+    if (isIP && (IPReadOnly || m_state != TDataSetState::Insert))
+        return false;
+    const int limit = isIP ? 15 : 50;
+    return QSqlTableModel::setData(index, value.toString().left(limit), role);
+}
+
+bool THostsQuery::insertRowIntoTable(const QSqlRecord& values)
+{
+    // Only the operator's two columns are written; the figures keep their column defaults.
+    QSqlRecord rec = values;
+    for (int i = 0; i < rec.count(); ++i) {
+        const QString name = rec.fieldName(i);
+        if (name.compare(QLatin1String("IP"), Qt::CaseInsensitive) != 0
+            && name.compare(QLatin1String("Alias"), Qt::CaseInsensitive) != 0)
+            rec.setGenerated(i, false);
+    }
+    return QSqlTableModel::insertRowIntoTable(rec);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// TSettingsQuery
+
+TSettingsQuery::TSettingsQuery(QObject* parent, const QSqlDatabase& db)
+    : QObject(parent)
+    , m_db(db)
+{
+}
+
+void TSettingsQuery::setState(TDataSetState state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit StateChange();
+}
+
+void TSettingsQuery::Open()
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(SQL))
+        throw EMonitorError(SqlErrorText(query.lastError()));
+    if (!query.next())
+        throw EMonitorError(QStringLiteral("The Settings table holds no row."));
+    m_row = query.record();
+    m_stored = m_row;
+    QSqlQuery rowId(m_db);
+    if (!rowId.exec(QStringLiteral("SELECT rowid FROM Settings LIMIT 1")) || !rowId.next())
+        throw EMonitorError(SqlErrorText(rowId.lastError()));
+    m_rowId = rowId.value(0).toLongLong();
+    setState(TDataSetState::Browse);
+}
+
+int TSettingsQuery::indexOf(const QString& name) const
+{
+    if (!Active())
+        throw EMonitorError(QStringLiteral("The settings are not open: ") + notOpen);
+    const int i = m_row.indexOf(name);
+    if (i < 0)
+        throw EMonitorError(QStringLiteral("Settings: field '") + name + QStringLiteral("' not found."));
+    return i;
+}
+
+QVariant TSettingsQuery::FieldByName(const QString& name) const { return m_row.value(indexOf(name)); }
+int TSettingsQuery::AsInteger(const QString& name) const { return FieldByName(name).toInt(); }
+bool TSettingsQuery::AsBoolean(const QString& name) const { return boolFromVariant(FieldByName(name)); }
+QString TSettingsQuery::AsString(const QString& name) const { return FieldByName(name).toString(); }
+bool TSettingsQuery::IsNull(const QString& name) const { return FieldByName(name).isNull(); }
+
+QStringList TSettingsQuery::FieldNames() const
+{
+    QStringList names;
+    for (int i = 0; i < m_row.count(); ++i)
+        names << m_row.fieldName(i);
+    return names;
+}
+
+void TSettingsQuery::Edit()
+{
+    if (!Active())
+        throw EMonitorError(notOpen);
+    if (m_state != TDataSetState::Browse)
+        return;
+    emit BeforeEdit();
+    setState(TDataSetState::Edit);
+}
+
+void TSettingsQuery::SetField(const QString& name, const QVariant& value)
+{
+    const int i = indexOf(name);
+    if (m_state == TDataSetState::Browse)
+        Edit();
+    m_row.setValue(i, value);
+}
+
+void TSettingsQuery::Post()
+{
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        return;
+    emit BeforePost();
+    QStringList assignments;
+    for (int i = 0; i < m_row.count(); ++i)
+        assignments << m_row.fieldName(i) + QStringLiteral(" = ") + literalOf(m_row.value(i));
+    ExecSQL(m_db,
+        QStringLiteral("UPDATE Settings SET ") + assignments.join(QStringLiteral(", "))
+            + QStringLiteral(" WHERE rowid = ") + QString::number(m_rowId));
+    m_stored = m_row;
+    setState(TDataSetState::Browse);
+}
+
+void TSettingsQuery::Cancel()
+{
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        return;
+    m_row = m_stored;
+    setState(TDataSetState::Browse);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// TDetailsQuery
+
+TDetailsQuery::TDetailsQuery(QObject* parent, const QSqlDatabase& db)
+    : QSqlQueryModel(parent)
+    , m_db(db)
+{
+}
+
+void TDetailsQuery::Open()
+{
+    if (!m_db.isOpen())
+        throw EMonitorError(notOpen);
+    setQuery(SQL, m_db);
+    if (lastError().isValid()) {
+        const QString message = SqlErrorText(lastError());
+        clear();
+        throw EMonitorError(message);
+    }
+    m_active = true;
+    emit StateChange();
+}
+
+void TDetailsQuery::Close()
+{
+    if (!m_active)
+        return;
+    clear();
+    m_active = false;
+    emit StateChange();
+}
+
+void TDetailsQuery::ExecSQL() { ::ExecSQL(m_db, SQL); }
+
+// ---------------------------------------------------------------------------------------------------------------
+// TfDM
+
+TfDM::TfDM(QObject* parent)
+    : QObject(parent)
+{
+    static int connectionCount = 0;
+    m_connectionName = QStringLiteral("TarquelMONITOR-%1").arg(++connectionCount);
+    SQLConnection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    SQLConnection.setDatabaseName(QString::fromLatin1(DatabaseFileName));
+
+    qryHosts = new THostsQuery(this, SQLConnection);
+    qrySettings = new TSettingsQuery(this, SQLConnection);
+    qryDetails = new TDetailsQuery(this, SQLConnection);
+    qryDetails->SQL = QStringLiteral("SELECT   *  From Details");
+    qryReport = new TDetailsQuery(this, SQLConnection);
+
+    connect(qryHosts, &THostsQuery::BeforeInsert, this, &TfDM::qryHostsBeforeInsert);
+    connect(qryHosts, &THostsQuery::BeforeEdit, this, &TfDM::qryHostsBeforeEdit);
+    connect(qryHosts, &THostsQuery::AfterRefresh, this, &TfDM::qryHostsAfterRefresh);
+    connect(qrySettings, &TSettingsQuery::StateChange, this, &TfDM::dsSettingsStateChange);
+    connect(qrySettings, &TSettingsQuery::BeforeEdit, this, &TfDM::qrySettingsBeforeEdit);
+    connect(qrySettings, &TSettingsQuery::BeforePost, this, &TfDM::qrySettingsBeforePost);
+    connect(qryDetails, &TDetailsQuery::StateChange, this, &TfDM::dsSettingsStateChange);
+
+    if (!fDM)
+        fDM = this;
+    FormCreate();
+}
+
+TfDM::~TfDM()
+{
+    if (fDM == this)
+        fDM = nullptr;
+    // The models hold statements of the connection: they go before it.
+    delete qryHosts;
+    delete qrySettings;
+    delete qryDetails;
+    delete qryReport;
+    SQLConnection.close();
+    SQLConnection = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void TfDM::openConnection()
+{
+    // The file holds the mail passwords: readable by its owner only.
+    const QByteArray name = QByteArray(DatabaseFileName);
+    if (!QFileInfo::exists(QString::fromLatin1(name))) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (!SQLConnection.open())
+        throw EMonitorError(SqlErrorText(SQLConnection.lastError()));
+    sqlite3* handle = sqliteHandle(SQLConnection);
+    if (!handle)
+        throw EMonitorError(QStringLiteral("The SQLite driver gave no connection handle."));
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
+    if (sqlite3_create_function(handle, "GETDATE", 0, SQLITE_UTF8, nullptr, getDate, nullptr, nullptr) != SQLITE_OK)
+        throw EMonitorError(QString::fromUtf8(sqlite3_errmsg(handle)));
+
+    // No waiting while the lock is taken: a second copy of the program must fail at once, not after 10 s.
+    sqlite3_busy_timeout(handle, 0);
+    for (const char* pragma : {"PRAGMA foreign_keys = ON", "PRAGMA locking_mode = EXCLUSIVE",
+             "PRAGMA synchronous = OFF", "PRAGMA journal_mode = DELETE", "PRAGMA cache_size = 10000"}) {
+        QSqlQuery query(SQLConnection);
+        if (!query.exec(QString::fromLatin1(pragma))) {
+            if (sqlite3_errcode(handle) == SQLITE_BUSY)
+                throw EMonitorError(txtDatabaseInUse);
+            throw EMonitorError(SqlErrorText(query.lastError()));
+        }
+    }
+    // With locking_mode exclusive, the first write lock is kept for the whole run.
+    if (sqlite3_exec(handle, "BEGIN EXCLUSIVE; COMMIT;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const bool busy = sqlite3_errcode(handle) == SQLITE_BUSY;
+        const QString message = QString::fromUtf8(sqlite3_errmsg(handle));
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw EMonitorError(busy ? txtDatabaseInUse : message);
+    }
+    sqlite3_busy_timeout(handle, 10000);
+}
+
+void TfDM::createSchema()
+{
+    // One transaction: an interrupted first start leaves an empty file, which the next start takes as new.
+    ExecSQL(SQLConnection, QStringLiteral("BEGIN"));
+    try {
+        for (const char* statement : {createHosts, createDetails, createSettings, insertDefaultSettings, createTrigger})
+            ExecSQL(SQLConnection, QString::fromLatin1(statement));
+        ExecSQL(SQLConnection, QStringLiteral("COMMIT"));
+    } catch (...) {
+        QSqlQuery(SQLConnection).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+void TfDM::FormCreate()
+{
+    try {
+        const bool exists = QFileInfo::exists(QString::fromLatin1(DatabaseFileName));
+        openConnection();
+        bool isNew = !exists;
+        if (!isNew) {
+            QSqlQuery tables(SQLConnection);
+            if (!tables.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'"))
+                || !tables.next())
+                throw EMonitorError(SqlErrorText(tables.lastError()));
+            isNew = tables.value(0).toInt() == 0;
+        }
+        if (isNew)
+            createSchema();
+
+        // The engine's own message for a file with another schema ("no such table: Hosts").
+        QSqlQuery probe(SQLConnection);
+        if (!probe.exec(QStringLiteral("SELECT * FROM Hosts")))
+            throw EMonitorError(SqlErrorText(probe.lastError()));
+        probe.finish();
+        qryHosts->Open();
+        qrySettings->Open();
+
+        ApplyLanguageRule(qrySettings->AsInteger(QStringLiteral("Language")));
+
+        NextRunAt = GetNextSyncTime(Now(), qrySettings->AsInteger(QStringLiteral("PingInterval")) / 86400.0);
+        NextEmailAt = GetNextSyncTime(Now(), qrySettings->AsInteger(QStringLiteral("SendEmailinterval")) / 86400.0);
+
+        HostsList.clear();
+        LoadHostsArr();
+        m_opened = true;
+    } catch (const EMonitorError& e) {
+        Notify::ShowError(e.Message());
+    }
+}
+
+TSettingsQuery& TfDM::Settings() const
+{
+    if (!qrySettings->Active())
+        throw EMonitorError(notOpen);
+    return *qrySettings;
+}
+
+void TfDM::InsertDetails(const QString& Host, double PingSize, double PingTimeout, double PingTTL,
+    const QString& PingId, const QString& PingThreadNum, const QString& ReplyIPAddr, int ReplyStatus,
+    double ReplyRTT, double ReplyDataSize, int ReplyTotal, int ErrCode, const QString& ErrMsg)
+{
+    // The general format: shortest form of at most 15 significant digits, a point as separator.
+    const auto real = [](double v) { return QString::number(v, 'g', 15); };
+    const QStringList literals = {
+        QuotedStr(Host),
+        QuotedStr(real(PingSize)),
+        QuotedStr(real(PingTimeout)),
+        QuotedStr(real(PingTTL)),
+        QuotedStr(PingId),
+        QuotedStr(PingThreadNum),
+        QuotedStr(ReplyIPAddr),
+        QuotedStr(QString::number(ReplyStatus)),
+        QuotedStr(real(ReplyRTT)),
+        QuotedStr(real(ReplyDataSize)),
+        QuotedStr(QString::number(ReplyTotal)),
+        QuotedStr(QString::number(ErrCode)),
+        QuotedStr(ErrMsg),
+    };
+    try {
+        ExecSQL(SQLConnection,
+            QStringLiteral("INSERT INTO Details(Host,PingSize,PingTimeout,PingTTL,PingID,PingThreadNum,ReplyIPAddr,"
+                           "ReplyStatus,ReplyRTT,ReplyDataSize,ReplyTotal,ErrCode,ErrMsg) SELECT ")
+                + literals.join(QStringLiteral(", ")));
+    } catch (const EMonitorError& e) {
+        Notify::ShowError(e.Message());
+    }
+}
+
+bool TfDM::LoadHostsArr()
+{
+    HostsList.clear();
+    if (!SQLConnection.isOpen())
+        throw EMonitorError(notOpen);
+    QSqlQuery query(SQLConnection);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT * FROM Hosts")))
+        throw EMonitorError(SqlErrorText(query.lastError()));
+    const int ip = query.record().indexOf(QStringLiteral("IP"));
+    while (query.next())
+        HostsList << query.value(ip).toString();
+    if (query.lastError().isValid())
+        throw EMonitorError(SqlErrorText(query.lastError()));
+    return true;
+}
+
+void TfDM::qryHostsBeforeInsert() { qryHosts->IPReadOnly = false; }
+
+void TfDM::qryHostsBeforeEdit() { qryHosts->IPReadOnly = true; }
+
+void TfDM::qryHostsAfterRefresh()
+{
+    try {
+        LoadHostsArr();
+    } catch (const EMonitorError& e) {
+        Notify::ShowError(e.Message());
+    }
+}
+
+void TfDM::qryDetailsBeforeInsert()
+{
+    // Details rows arise only from stored pings: an insert from a grid is refused without a word.
+}
+
+void TfDM::dsSettingsStateChange()
+{
+    dsSettingsInsert = false;
+    dsSettingsEdit = false;
+    if (qrySettings->State() == TDataSetState::Edit)
+        dsSettingsEdit = true;
+    else if (qrySettings->State() == TDataSetState::Insert)
+        dsSettingsInsert = true;
+}
+
+void TfDM::qrySettingsBeforeEdit() { dsSettingsStateChange(); }
+
+void TfDM::qrySettingsBeforePost()
+{
+    for (const char* column : {"PingTimeout", "PingPacketSize", "PingAttemts", "PingInterval", "SendEmailinterval"}) {
+        const QString name = QString::fromLatin1(column);
+        if (qrySettings->IsNull(name))
+            qrySettings->SetField(name, 0);
+    }
+}
