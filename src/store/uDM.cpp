@@ -8,9 +8,13 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
+
+#include <algorithm>
+#include <cmath>
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -388,6 +392,45 @@ void TDetailsQuery::Close()
 }
 
 void TDetailsQuery::ExecSQL() { ::ExecSQL(m_db, SQL); }
+
+QString TDetailsQuery::DateTimeFieldText(const QVariant& stored)
+{
+    if (stored.isNull())
+        return QString();
+    if (stored.typeId() == QMetaType::QDateTime)
+        return DateTimeText(DateTimeFromQt(stored.toDateTime()));
+    const QString text = stored.toString();
+    for (const char* format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+        const QDateTime value = QDateTime::fromString(text, QLatin1String(format));
+        if (value.isValid())
+            return DateTimeText(DateTimeFromQt(value));
+    }
+    return text;
+}
+
+QString TDetailsQuery::NumberFieldText(const QVariant& stored)
+{
+    if (stored.isNull())
+        return QString();
+    bool ok = false;
+    const double value = stored.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return stored.toString();
+    if (value == 0.0)
+        return QStringLiteral("0");
+    // 'g' would switch to an exponent; 'f' with the decimals that leave 15 significant digits does not.
+    const int exponent = int(std::floor(std::log10(std::fabs(value))));
+    QString text = QString::number(value, 'f', std::clamp(14 - exponent, 0, 340));
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    if (text == QLatin1String("-0"))
+        return QStringLiteral("0");
+    return text.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // TfDM

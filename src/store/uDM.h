@@ -122,6 +122,13 @@ public:
     void Close();
     void ExecSQL();
 
+    // Cell texts shared by the details grid and the report. A stored local time ("yyyy-mm-dd hh:nn:ss.zzz") as
+    // the regional date-time text; a text that is no such time is given back unchanged, no value as "".
+    static QString DateTimeFieldText(const QVariant& stored);
+    // A number in decimal notation with the regional separator: at most 15 significant digits, no exponent,
+    // no thousands separator and no trailing zeros; a text that is no number is given back unchanged.
+    static QString NumberFieldText(const QVariant& stored);
+
 signals:
     void StateChange();
 
