@@ -238,6 +238,9 @@ bool THostsQuery::setData(const QModelIndex& index, const QVariant& value, int r
     const bool isAlias = index.column() == FieldIndex(QStringLiteral("Alias"));
     if (!isIP && !isAlias)
         return false;
+    // A refused address change must not leave the row in edit, where it would hold back every refresh.
+    if (isIP && m_state != TDataSetState::Insert)
+        return false;
     if (m_state == TDataSetState::Browse && !Edit(index.row()))
         return false;
     if (index.row() != m_editRow)
@@ -532,6 +535,10 @@ void TfDM::createSchema()
 
 void TfDM::FormCreate()
 {
+    // The stored language is not known before the settings row is read: a failure up to there (a second copy of
+    // the program, a foreign file) must not show an empty text.
+    if (txtDatabaseInUse.isEmpty())
+        LoadEnglishTexts();
     try {
         const bool exists = QFileInfo::exists(QString::fromLatin1(DatabaseFileName));
         openConnection();

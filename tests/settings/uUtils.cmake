@@ -1,0 +1,1 @@
+tm_add_test(tst_uUtils SOURCES tst_uUtils.cpp)
