@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -30,6 +31,7 @@
 // never destroyed, so a late worker cannot reach freed state.
 
 class TPingThread;
+struct TPingWorkerControl;
 
 // Completion event; Sender is the finished worker. Runs on the UI thread; must not keep Sender.
 using TPingNotify = std::function<void(TPingThread* Sender)>;
@@ -48,8 +50,8 @@ public:
     // From another thread (FreeOnTerminate false): stops the worker and waits until its thread has ended.
     virtual ~TPingThread();
 
-    const std::uint32_t ThreadID;
     const TPingThreadHandle Handle;
+    const std::uint32_t ThreadID;
     // Read once the body has ended; set it before the release.
     bool FreeOnTerminate = false;
 
@@ -103,14 +105,13 @@ protected:
     void Synchronize(const std::function<void()>& method);
 
 private:
-    struct TControl;
-
     static void* ThreadMain(void* self);
     void NotifyAfterPing();
     void DoHandleException();
 
-    std::shared_ptr<TControl> m_ctl;
+    std::shared_ptr<TPingWorkerControl> m_ctl;
     std::exception_ptr FException;
+    std::atomic<bool> m_terminated{ false };
 };
 
 // Registry. Every function except UnregisterPingThread runs on the UI thread. Register, Unregister, Stop and
