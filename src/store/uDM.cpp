@@ -148,11 +148,15 @@ bool THostsQuery::Post()
         Notify::ShowError(txtInvalidHostIP);
         return false;
     }
+    // Browse before the write: the reload that follows a successful write must not see a row in edit.
+    const TDataSetState state = m_state;
+    const int row = m_editRow;
+    setState(TDataSetState::Browse, -1);
     if (!submitAll()) {
+        setState(state, row);
         Notify::ShowError(SqlErrorText(lastError()));
         return false;
     }
-    setState(TDataSetState::Browse, -1);
     emit AfterRefresh();
     return true;
 }
@@ -161,8 +165,9 @@ void THostsQuery::Cancel()
 {
     if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
         return;
-    revertAll();
+    // Browse first: removing an abandoned new row moves the grid's current row, which must not post it.
     setState(TDataSetState::Browse, -1);
+    revertAll();
     // Results stored meanwhile were not shown while the row was in edit.
     select();
     emit AfterRefresh();

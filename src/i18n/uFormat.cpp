@@ -1,0 +1,28 @@
+#include "i18n/uFormat.h"
+
+QString FormatEntry(const QString& format, const QVariantList& args)
+{
+    QString out;
+    out.reserve(format.size() + 32);
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c != QLatin1Char('%') || i + 1 >= format.size()) {
+            out += c;
+            continue;
+        }
+        const QChar spec = format.at(i + 1);
+        if (spec == QLatin1Char('d') || spec == QLatin1Char('s')) {
+            const QVariant arg = next < args.size() ? args.at(next) : QVariant();
+            ++next;
+            out += spec == QLatin1Char('d') ? QString::number(arg.toLongLong()) : arg.toString();
+            ++i;
+        } else if (spec == QLatin1Char('%')) {
+            out += c;
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
