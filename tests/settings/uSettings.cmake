@@ -1,0 +1,1 @@
+tm_add_test(tst_uSettings SOURCES tst_uSettings.cpp GUI)
