@@ -301,9 +301,7 @@ private slots:
         QVERIFY(dm->Opened());
 
         // The file holds the mail passwords.
-        struct stat st
-        {
-        };
+        struct stat st = {};
         QCOMPARE(::stat(QFile::encodeName(db.databasePath()).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, mode_t(0600));
 
@@ -324,6 +322,9 @@ private slots:
         QVERIFY(std::fabs(dm->NextEmailAt - (at(12, 0, 0) + 1e-7)) < 1e-10);
         QVERIFY(dm->HostsList.isEmpty());
         QCOMPARE(dm->qryHosts->State(), TDataSetState::Browse);
+        // The schema's transaction is closed: a new one can begin.
+        QVERIFY(QSqlQuery(dm->SQLConnection).exec(QStringLiteral("BEGIN")));
+        QVERIFY(QSqlQuery(dm->SQLConnection).exec(QStringLiteral("ROLLBACK")));
         QVERIFY(!dm->dsSettingsEdit);
         QVERIFY(!dm->dsSettingsInsert);
     }
@@ -451,6 +452,49 @@ private slots:
         QCOMPARE(file.readAll(), before);
     }
 
+    // A file that holds part of the schema (left by an older program or by hand) is used as it is and fails
+    // where the missing part is first needed.
+    void partialSchemaFails_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("error");
+        QTest::addRow("no Settings table")
+            << QStringList{ "CREATE TABLE Hosts (IP VARCHAR(15) PRIMARY KEY, Alias)" } << "no such table: Settings";
+        QTest::addRow("no settings row") << QStringList{
+            "CREATE TABLE Hosts (IP VARCHAR(15) PRIMARY KEY, Alias)",
+            "CREATE TABLE Settings (PingInterval INTEGER, SendEmailinterval INTEGER, Language INTEGER)"
+        } << "The Settings table holds no row.";
+    }
+
+    void partialSchemaFails()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(QString, error);
+
+        TempDatabase db(false);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("partial"));
+            other.setDatabaseName(db.databasePath());
+            QVERIFY(other.open());
+            for (const QString& statement : statements)
+                QVERIFY(QSqlQuery(other).exec(statement));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("partial"));
+
+        TfDM* dm = db.Open();
+        QVERIFY(!dm->Opened());
+        QCOMPARE(takeErrors(), QStringList{ error });
+        QCOMPARE(dm->NextRunAt, 0.0);
+        QVERIFY_THROWS_EXCEPTION(EMonitorError, dm->Settings());
+        QVERIFY_THROWS_EXCEPTION(EMonitorError, dm->qrySettings->AsBoolean(QStringLiteral("AutoStartAgent")));
+        ping(dm, QStringLiteral("127.0.0.1"), 32);
+        QCOMPARE(takeErrors(), QStringList{ "no such table: Details" });
+        // Nothing was added to the file.
+        QCOMPARE(scalar(dm, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'")).toInt(),
+                 statements.size());
+    }
+
     void otherWorkingDirectoryGetsItsOwnDatabase()
     {
         const QString startDir = QDir::currentPath();
@@ -497,6 +541,63 @@ private slots:
         QVERIFY(accepted.finished);
         QCOMPARE(accepted.errors, QStringList());
         QVERIFY(accepted.opened);
+    }
+
+    // ---- SQL text helpers ---------------------------------------------------------------------------------------
+
+    void quotedStr_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("literal");
+        QTest::addRow("empty") << ""
+                               << "''";
+        QTest::addRow("plain") << "Success"
+                               << "'Success'";
+        QTest::addRow("one quote") << "it's"
+                                   << "'it''s'";
+        QTest::addRow("only quotes") << "''"
+                                     << "''''''";
+        QTest::addRow("double quotes untouched") << "say \"hi\""
+                                                 << "'say \"hi\"'";
+        QTest::addRow("non-ASCII") << "Relatório d'água"
+                                   << "'Relatório d''água'";
+    }
+
+    void quotedStr()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, literal);
+        QCOMPARE(QuotedStr(value), literal);
+        // And the engine reads the literal back as the value.
+        TempDatabase db;
+        QCOMPARE(scalar(db.dm(), "SELECT " + QuotedStr(value)).toString(), value);
+    }
+
+    void isDottedIPv4_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addRow("loopback") << "127.0.0.1" << true;
+        QTest::addRow("zeros") << "0.0.0.0" << true;
+        QTest::addRow("broadcast") << "255.255.255.255" << true;
+        QTest::addRow("empty") << "" << false;
+        QTest::addRow("empty part") << "127..0.1" << false;
+        QTest::addRow("trailing point") << "127.0.0.1." << false;
+        QTest::addRow("256") << "256.0.0.1" << false;
+        QTest::addRow("four digits") << "0127.0.0.1" << false;
+        QTest::addRow("leading zero") << "127.0.0.010" << false;
+        QTest::addRow("hex") << "0x7f.0.0.1" << false;
+        QTest::addRow("negative") << "-1.0.0.1" << false;
+        QTest::addRow("inner blank") << "127.0. 0.1" << false;
+        QTest::addRow("other digits") << "١٢٧.0.0.1" << false;
+        QTest::addRow("IPv6") << "::1" << false;
+    }
+
+    void isDottedIPv4()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QCOMPARE(IsDottedIPv4(text), valid);
     }
 
     // ---- Ping records -------------------------------------------------------------------------------------------
