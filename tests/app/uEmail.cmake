@@ -1,0 +1,1 @@
+tm_add_test(tst_uEmail SOURCES tst_uEmail.cpp TIMEOUT 300)
