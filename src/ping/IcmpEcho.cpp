@@ -363,14 +363,14 @@ TEchoOutcome TIcmpEcho::Echo(const QString& address, std::uint16_t payloadSize, 
         socklen_t fromLen = sizeof from;
         const ssize_t n = recvfrom(m_fd, buf, bufSize, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (n < 0) {
-            // Raw sockets also carry the pending error of ICMP errors about other sockets' echoes; the
-            // error packet itself comes as data, so these are only noise.
-            if (errno == EAGAIN || errno == EINTR || errno == ECONNREFUSED || errno == EHOSTUNREACH
-                || errno == ENETUNREACH || errno == EPROTO || errno == EMSGSIZE || errno == EHOSTDOWN || errno == ENONET
-                || errno == EOPNOTSUPP || errno == ETIMEDOUT)
-                continue;
-            out.status = EchoGeneralFailure;
-            return out;
+            // Raw sockets also carry the pending error of ICMP errors about other sockets' echoes
+            // (ECONNREFUSED, EHOSTUNREACH, ...); the error packet itself comes as data, so they are noise.
+            // Only a broken socket ends the wait.
+            if (errno == EBADF || errno == ENOTSOCK || errno == EFAULT || errno == EINVAL) {
+                out.status = EchoGeneralFailure;
+                return out;
+            }
+            continue;
         }
 
         const std::uint8_t* icmp = buf;

@@ -1,0 +1,1 @@
+tm_add_test(tst_PingThrd SOURCES tst_PingThrd.cpp TIMEOUT 300)
