@@ -1,0 +1,1 @@
+tm_add_test(tst_uDetails SOURCES tst_uDetails.cpp GUI)
