@@ -30,6 +30,7 @@ struct TPingWorkerControl
     bool released = false; // the start gate is open
     bool stopped = false; // abandoned by the registry or by the program's shutdown
     bool ended = false; // the thread has left its last use of the worker object
+    bool ownerDeleting = false; // deleted from another thread: the thread must not free it as well
     int slot = 0; // registry index this worker was registered under, 0 if none
     Sync sync = Sync::Idle;
     const std::function<void()>* syncCall = nullptr;
@@ -185,6 +186,7 @@ TPingThread::~TPingThread()
         // Deleted by its owner: end the thread first (a held one leaves at once, a probing one when its
         // probe returns) so that it never touches a freed object.
         std::unique_lock lock(r.mutex);
+        m_ctl->ownerDeleting = true;
         stopControl(*m_ctl);
         m_ctl->cv.wait(lock, [this] { return m_ctl->ended; });
     }
@@ -231,7 +233,12 @@ void* TPingThread::ThreadMain(void* arg)
         }
         // A worker stopped while held is not freed: its creator may still hold it. Once released, nobody
         // but this thread does.
-        if (self->FreeOnTerminate)
+        bool freeIt = self->FreeOnTerminate;
+        if (freeIt) {
+            std::lock_guard lock(r.mutex);
+            freeIt = !ctl->ownerDeleting;
+        }
+        if (freeIt)
             delete self;
     }
     t_currentWorker = nullptr;

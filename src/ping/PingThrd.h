@@ -47,9 +47,11 @@ public:
     explicit TPingThread(bool CreateSuspended);
     TPingThread(const TPingThread&) = delete;
     TPingThread& operator=(const TPingThread&) = delete;
-    // From another thread (FreeOnTerminate false): stops the worker and waits until its thread has ended.
+    // Deleting from another thread is for FreeOnTerminate false (tests, tools): it stops the worker and waits
+    // until its thread has ended. A FreeOnTerminate worker is never deleted by anyone else.
     virtual ~TPingThread();
 
+    // Process-unique tokens for the registry (not kernel thread ids; never 0).
     const TPingThreadHandle Handle;
     const std::uint32_t ThreadID;
     // Read once the body has ended; set it before the release.

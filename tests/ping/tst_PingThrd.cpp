@@ -614,6 +614,30 @@ private slots:
             QCOMPARE(r.size, 16);
     }
 
+    // Sends leave no closer than the gap, and each worker's time is from its own send, not from the release.
+    void pacerSpacesSends()
+    {
+        REQUIRE_ROOT();
+        TClientNs client(QStringLiteral("pace"), TEchoSocketKind::Raw);
+        ENTER_CLIENT(client, TEchoSocketKind::Raw);
+        constexpr int Workers = 10;
+        constexpr int GapMs = 30;
+        SetEchoSendGap(std::chrono::milliseconds(GapMs));
+        QStringList hosts;
+        for (int i = 0; i < Workers; ++i)
+            hosts << QStringLiteral("127.2.0.%1").arg(i + 1);
+        TCycle cycle;
+        cycle.start(hosts, 32, 3000);
+        QVERIFY(cycle.waitFor(Workers, 10000));
+        qint64 last = 0;
+        for (const TResult& r : cycle.results) {
+            QVERIFY(r.errString.isEmpty());
+            QVERIFY2(r.rtt < 100, qPrintable(QString::number(r.rtt)));
+            last = std::max(last, r.elapsedMs);
+        }
+        QVERIFY2(last >= (Workers - 1) * GapMs, qPrintable(QString::number(last)));
+    }
+
     void throwingHandlerDoesNotKeepWorker()
     {
         int shown = 0;
