@@ -371,7 +371,10 @@ public:
             if (m_socket.error() == QAbstractSocket::SocketTimeoutError)
                 throw EMonitorError(
                     QStringLiteral("No connection to %1 within %2 seconds.").arg(m_peer, SecondsText(m_timeoutMs)));
-            throw EMonitorError(QStringLiteral("Cannot connect to %1: %2.").arg(m_peer, m_socket.errorString()));
+            QString reason = m_socket.errorString();
+            while (reason.endsWith(QLatin1Char('.')))
+                reason.chop(1);
+            throw EMonitorError(QStringLiteral("Cannot connect to %1: %2.").arg(m_peer, reason));
         }
     }
 
@@ -396,6 +399,8 @@ public:
     QByteArray ReadLine(const QDeadlineTimer& deadline)
     {
         for (;;) {
+            // Waiting for a write reads too, and a peer may answer and close at once: take what came first.
+            m_buffer += m_socket.readAll();
             const qsizetype end = m_buffer.indexOf('\n');
             if (end >= 0) {
                 QByteArray line = m_buffer.left(end);
@@ -412,7 +417,6 @@ public:
                 throw EMonitorError(
                     QStringLiteral("No answer from %1 within %2 seconds.").arg(m_peer, SecondsText(m_timeoutMs)));
             m_socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-            m_buffer += m_socket.readAll();
         }
     }
 
@@ -493,7 +497,7 @@ struct TReply
 class TSmtpSession
 {
 public:
-    TSmtpSession(TLineChannel& channel)
+    explicit TSmtpSession(TLineChannel& channel)
         : m_channel(channel)
     {
     }

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTcpServer>
+#include <QThread>
 
 namespace {
 const QString Python = QStringLiteral("/usr/bin/python3");
@@ -93,6 +94,17 @@ QStringList SmtpTestServer::EventNames() const
     for (const QJsonObject& event : Events())
         names << event.value(QStringLiteral("event")).toString();
     return names;
+}
+
+bool SmtpTestServer::WaitForEvent(const QString& name, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!EventNames().contains(name)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
 
 quint16 FreeLocalPort()

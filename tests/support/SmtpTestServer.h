@@ -27,9 +27,11 @@ public:
     QString ErrorText() const { return m_error; }
 
     // The recorded events in order: {"event": "connect" | "EHLO" | "HELO" | "AUTH" | "login" | "MAIL" | "RCPT"
-    // | "DATA" | "QUIT" | "message", ...}; a "message" holds the parsed headers, the parts and "raw".
+    // | "DATA" | "QUIT" | "message" | "disconnect", ...}; a "message" holds the parsed headers, the parts and "raw".
     QList<QJsonObject> Events() const;
     QStringList EventNames() const;
+    // True once the event was recorded, false after waiting timeoutMs for it.
+    bool WaitForEvent(const QString& name, int timeoutMs = 10000) const;
 
 private:
     QTemporaryDir m_dir;

@@ -1,7 +1,8 @@
 """SMTP server for the e-mail tests, on 127.0.0.1 only.
 
-Prints "PORT <n>" once it listens, then records every command and every received message as one JSON line
-each in the events file, written before the server answers, so a client that got its answer can read it.
+Prints "PORT <n>" once it listens, then records each connection, each command and each received message as one
+JSON line in the events file, written before the server answers, so a client that got its answer can read it.
+"disconnect" is recorded when the client's connection has gone.
 
 Modes:
   normal     AUTH LOGIN and PLAIN offered; the given user and password are accepted
@@ -85,6 +86,10 @@ def make_protocol(args, record):
             record("connect")
             super().connection_made(transport)
 
+        def connection_lost(self, error):
+            record("disconnect")
+            super().connection_lost(error)
+
         async def _handle_client(self):
             if args.greet_delay_ms:
                 await asyncio.sleep(args.greet_delay_ms / 1000.0)
@@ -153,12 +158,14 @@ async def main():
             record("connect")
             if args.mode == "closes":
                 writer.close()
+                record("disconnect")
                 return
             if args.mode == "refuses":
                 writer.write(b"554 5.3.2 No service here\r\n")
                 await writer.drain()
             await reader.read()
             writer.close()
+            record("disconnect")
 
         server = await asyncio.start_server(raw_client, "127.0.0.1", 0)
     else:
