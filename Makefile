@@ -3,7 +3,7 @@
 
 PACKAGES := cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
             xvfb xauth xdotool imagemagick faketime python3-aiosmtpd tinyproxy iproute2 fping \
-            libcap2-bin fonts-dejavu-core
+            libcap2-bin fonts-dejavu-core python3-xlib
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
