@@ -312,8 +312,7 @@ TEchoOutcome TIcmpEcho::Echo(const QString& address, std::uint16_t payloadSize, 
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            out.status = EchoGeneralFailure;
-            return out;
+            throw EPingProbeError(QStringLiteral("Cannot wait for the echo reply: %1").arg(errnoText(errno)), false);
         }
         if (ready == 0) {
             out.status = EchoTimedOut;
@@ -366,10 +365,8 @@ TEchoOutcome TIcmpEcho::Echo(const QString& address, std::uint16_t payloadSize, 
             // Raw sockets also carry the pending error of ICMP errors about other sockets' echoes
             // (ECONNREFUSED, EHOSTUNREACH, ...); the error packet itself comes as data, so they are noise.
             // Only a broken socket ends the wait.
-            if (errno == EBADF || errno == ENOTSOCK || errno == EFAULT || errno == EINVAL) {
-                out.status = EchoGeneralFailure;
-                return out;
-            }
+            if (errno == EBADF || errno == ENOTSOCK || errno == EFAULT || errno == EINVAL)
+                throw EPingProbeError(QStringLiteral("Cannot read the ICMP socket: %1").arg(errnoText(errno)), false);
             continue;
         }
 

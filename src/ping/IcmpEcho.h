@@ -69,7 +69,8 @@ public:
 
     TEchoSocketKind Kind() const { return m_kind; }
 
-    // One echo request with payloadSize bytes; waits at most timeoutMs for a reply that is ours.
+    // One echo request with payloadSize bytes; waits at most timeoutMs for a reply that is ours. A broken
+    // socket or wait raises EPingProbeError; network outcomes and sendto errors are statuses.
     TEchoOutcome Echo(const QString& address, std::uint16_t payloadSize, std::uint16_t timeoutMs);
 
 private:
