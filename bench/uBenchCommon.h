@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+struct TBenchOptions
+{
+    QString cacheDir; // where filled databases are kept between runs
+    bool refill = false; // build the databases again even when the cached ones fit
+    int inserts = 200; // InsertDetails calls measured on the program's schema
+    int originalInserts = 200; // ... and on the original one (about a second each)
+};
+
+// Latencies in milliseconds.
+struct TLatency
+{
+    double median = 0;
+    double p95 = 0;
+    double max = 0;
+    int count = 0;
+};
+
+TLatency Summarize(std::vector<double> samples);
+
+// One line of the report; sections print through these so that the output reads as one table.
+void PrintHeading(const QString& text);
+void PrintLine(const QString& text);
+QString Ms(double ms);
