@@ -1,12 +1,15 @@
 #include "app/uMain.h"
 
+#include "app/uEmail.h"
 #include "app/uError.h"
 #include "app/uIcons.h"
 #include "app/uMessageBox.h"
 #include "app/uNotify.h"
+#include "details/uDetails.h"
 #include "i18n/uFormat.h"
 #include "i18n/uLanguage.h"
 #include "ping/PingThrd.h"
+#include "settings/uSettings.h"
 #include "settings/uUtils.h"
 #include "store/uDM.h"
 #include "store/uSqlText.h"
@@ -14,6 +17,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -21,6 +25,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -31,6 +36,7 @@
 #include <QVBoxLayout>
 
 #include <climits>
+#include <cstdio>
 
 TfMain* fMain = nullptr;
 
@@ -804,8 +810,14 @@ void TfMain::acOpenDetailsExecute()
         const int row = currentHostRow();
         const QString ip = row >= 0 ? model->data(model->index(row, colIP), Qt::EditRole).toString() : QString();
         const QString sql = QStringLiteral("SELECT * FROM Details WHERE Details.Host = ") + QuotedStr(ip);
-        Q_UNUSED(sql);
-        model->Refresh();
+        // Released and followed by the refresh however the window ends.
+        struct TRefreshAfter
+        {
+            THostsQuery* model;
+            ~TRefreshAfter() { model->Refresh(); }
+        } refresh {model};
+        TfDetails details(this, sql, ip);
+        details.exec();
     });
 }
 
@@ -817,10 +829,81 @@ void TfMain::acOpenSettingsExecute()
             Notify::ShowInformation(txtStopAgentFirst);
             return;
         }
-        acLoadStext->Execute();
+        struct TSummaryAfter
+        {
+            TCommand* command;
+            ~TSummaryAfter() { command->Execute(); }
+        } summary {acLoadStext};
+        TfSettings settings(this);
+        settings.exec();
     });
 }
 
-void TfMain::acSendEmailExecute() { }
+// The report goes beside the executable; where that folder cannot be written (an installed program), into the
+// user's application data folder. It is written to a temporary name and renamed into place, so a planted link
+// is replaced, not followed.
+QString TfMain::writeEmailReport()
+{
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    const QString fileName = exe.completeBaseName() + QStringLiteral(".html");
+    QStringList folders = {exe.absolutePath()};
+    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (!dataFolder.isEmpty())
+        folders << dataFolder;
+    for (int i = 0; i < folders.size(); ++i) {
+        const QString folder = folders.at(i);
+        if (i > 0 && !QDir().mkpath(folder))
+            continue;
+        const QString target = QDir(folder).filePath(fileName);
+        const QString temporary = target + QStringLiteral(".tmp%1").arg(QCoreApplication::applicationPid());
+        if (!QFileInfo(folder).isWritable())
+            continue;
+        if (!dm().GenerateReport(temporary)) {
+            QFile::remove(temporary);
+            return QString();
+        }
+        if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+            QFile::remove(temporary);
+            continue;
+        }
+        if (i > 0 && !m_reportFolderLogged) {
+            m_reportFolderLogged = true;
+            appendLog(QStringLiteral("The folder of the program cannot be written; the e-mail report is written to ")
+                + target);
+        }
+        return target;
+    }
+    return QString();
+}
+
+void TfMain::acSendEmailExecute()
+{
+    // Every outcome but success leaves exactly one line in the log; nothing is shown in a box.
+    try {
+        TSettingsQuery& settings = dm().Settings();
+        TEmailSettings mail;
+        mail.ServerAdd = settings.AsString(QStringLiteral("ServerAdd"));
+        mail.ServerPort = quint16(settings.AsInteger(QStringLiteral("ServerPort")) & 0xFFFF);
+        mail.User = settings.AsString(QStringLiteral("User"));
+        mail.Password = settings.AsString(QStringLiteral("Password"));
+        mail.Proxy = settings.AsString(QStringLiteral("Proxy"));
+        mail.ProxyPort = quint16(settings.AsInteger(QStringLiteral("ProxyPort")) & 0xFFFF);
+        mail.ProxyUser = settings.AsString(QStringLiteral("ProxyUser"));
+        mail.ProxyPass = settings.AsString(QStringLiteral("ProxyPass"));
+        mail.EmailRecipients = settings.AsString(QStringLiteral("EmailRecipients"));
+        const QString report = writeEmailReport();
+        if (report.isEmpty()) {
+            appendLog(txtReportFailed);
+            return;
+        }
+        const QString line = SendReportEmail(mail, txtReportTitle, report, EmailTimeoutMs);
+        if (!line.isEmpty())
+            appendLog(line);
+    } catch (const EMonitorError& e) {
+        appendLog(e.Message());
+    } catch (const std::exception& e) {
+        appendLog(QString::fromLocal8Bit(e.what()));
+    }
+}
 
 void TfMain::btnLogClearClick() { LogWindow->clear(); }

@@ -59,6 +59,9 @@ public:
     // The shell's "open" on a file; tests replace it.
     std::function<void(const QString& path)> OpenDocument;
 
+    // Bound on connecting and on each reply of the e-mail dialogue.
+    int EmailTimeoutMs = 30000;
+
     // Commands and timers, as the operator's controls reach them.
     TCommand* acPingHosts;
     TCommand* acOpenSettings;
@@ -132,6 +135,8 @@ private:
     // Raised by every cycle start and agent stop: a cycle still creating workers gives up when it changes.
     quint64 m_cycle = 0;
     bool m_permissionShown = false;
+    QString writeEmailReport();
+    bool m_reportFolderLogged = false;
     QString m_keptIP; // the current host across a reload of the grid
 };
 
