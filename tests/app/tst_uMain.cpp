@@ -1,4 +1,5 @@
 #include "app/uMain.h"
+#include "app/uMessageBox.h"
 #include "app/uNotify.h"
 #include "i18n/uLanguage.h"
 #include "ping/PingThrd.h"
@@ -21,6 +22,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+
+#include <QMessageBox>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -127,6 +134,39 @@ struct TMainFixture
     }
 };
 
+// Drops CAP_NET_RAW from the effective set of this thread (and so of the workers it creates) for its lifetime.
+struct TNoRawSockets
+{
+    __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2] {};
+    bool dropped = false;
+
+    TNoRawSockets()
+    {
+        if (syscall(SYS_capget, &header, saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        reduced[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
+        dropped = syscall(SYS_capset, &header, reduced) == 0;
+    }
+    ~TNoRawSockets()
+    {
+        if (dropped)
+            syscall(SYS_capset, &header, saved);
+    }
+};
+
+// Ping sockets are open to this process's group: the permission error cannot be produced here.
+bool pingSocketsAllowed()
+{
+    QFile range(QStringLiteral("/proc/sys/net/ipv4/ping_group_range"));
+    if (!range.open(QIODevice::ReadOnly))
+        return false;
+    const QStringList bounds = QString::fromLatin1(range.readAll()).simplified().split(QLatin1Char(' '));
+    const long gid = long(getgid());
+    return bounds.size() == 2 && bounds[0].toLong() <= gid && gid <= bounds[1].toLong();
+}
+
 } // namespace
 
 class TestMain : public QObject
@@ -157,6 +197,11 @@ private slots:
     void summaryText();
     void settingsRefusedWhileWorkersOutstanding();
     void logKeepsBoundedLines();
+    void unpingableAddressIsStoredAsFailure();
+    void probeErrorStoresNothing();
+    void hostDeletedDuringCycle();
+    void closingDuringCycleStoresNothing();
+    void errorBoxesDoNotPileUp();
 };
 
 void TestMain::captionsAndColumnsInBothLanguages_data()
@@ -578,6 +623,101 @@ void TestMain::logKeepsBoundedLines()
 {
     TMainFixture f(1, false);
     QCOMPARE(f.window->LogWindow->maximumBlockCount(), 100000);
+}
+
+void TestMain::unpingableAddressIsStoredAsFailure()
+{
+    // Only an edited database can hold such an address; the grid refuses it.
+    TMainFixture f(1, false, {QStringLiteral("999.1.1.1")});
+    f.show();
+    f.window->acPingHosts->Execute();
+    f.waitForCycleEnd();
+    QCOMPARE(f.logLines(), QStringList({QStringLiteral("Thread 1 for 999.1.1.1, Unknow")}));
+    const QList<QStringList> rows = f.details(QStringLiteral("ReplyDataSize, ErrMsg, PingThreadNum"));
+    QCOMPARE(rows, QList<QStringList>({{"0", "Unknow", "0"}}));
+    QCOMPARE(f.hostValue(QStringLiteral("999.1.1.1"), QStringLiteral("SuccessRate24")).toInt(), 0);
+}
+
+void TestMain::probeErrorStoresNothing()
+{
+    if (pingSocketsAllowed())
+        QSKIP("ping sockets are open to this group, so no permission error can be made");
+    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    f.show();
+    {
+        TNoRawSockets noRaw;
+        if (!noRaw.dropped)
+            QSKIP("cannot change this thread's capabilities");
+        f.window->acPingHosts->Execute();
+        f.waitForCycleEnd();
+        // A second cycle tells the operator nothing new.
+        f.window->acPingHosts->Execute();
+        f.waitForCycleEnd();
+    }
+    QCOMPARE(f.errors, QStringList({txtIcmpPermission}));
+    const QStringList lines = f.logLines();
+    QCOMPARE(lines.size(), 4);
+    for (const QString& line : lines)
+        QVERIFY2(line.startsWith(QStringLiteral("Thread ")) && !line.contains(QStringLiteral("received")), qPrintable(line));
+    QVERIFY(f.details(QStringLiteral("ID")).isEmpty());
+    QCOMPARE(f.window->ThreadNum, 0);
+}
+
+void TestMain::hostDeletedDuringCycle()
+{
+    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    f.show();
+    f.setSetting(QStringLiteral("PingAttemts"), 2);
+    f.window->acPingHosts->Execute();
+    // The results wait for the event loop; the host goes before they are handled.
+    ExecSQL(f.dm->SQLConnection, QStringLiteral("DELETE FROM Hosts WHERE IP = '127.0.0.2'"));
+    f.waitForCycleEnd();
+    QCOMPARE(f.errors.size(), 2);
+    for (const QString& error : f.errors)
+        QVERIFY2(error.contains(QStringLiteral("FOREIGN KEY")), qPrintable(error));
+    QCOMPARE(f.details(QStringLiteral("Host")), QList<QStringList>({{"127.0.0.1"}, {"127.0.0.1"}}));
+    QCOMPARE(f.logLines().size(), 4);
+}
+
+void TestMain::closingDuringCycleStoresNothing()
+{
+    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    f.show();
+    f.setSetting(QStringLiteral("PingAttemts"), 3);
+    f.window->acPingHosts->Execute();
+    f.window->close();
+    QTest::qWait(500);
+    QVERIFY(f.details(QStringLiteral("ID")).isEmpty());
+    QVERIFY(f.logLines().isEmpty());
+}
+
+void TestMain::errorBoxesDoNotPileUp()
+{
+    TMainFixture f(1, false);
+    f.show();
+    InstallMessageBoxes(f.window.get());
+    QStringList boxes;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        boxes << box->text();
+        if (boxes.size() == 1) {
+            // A result or tick failing while the box waits for the operator.
+            Notify::ShowError(QStringLiteral("second failure"));
+            Notify::ShowError(QStringLiteral("third failure"));
+        }
+        box->accept();
+    });
+    closer.start(50);
+    Notify::ShowError(QStringLiteral("first failure"));
+    QCOMPARE(boxes, QStringList({QStringLiteral("first failure")}));
+    QCOMPARE(f.logLines(), QStringList({QStringLiteral("second failure"), QStringLiteral("third failure")}));
+    // With the box gone, the next error gets a box again.
+    Notify::ShowError(QStringLiteral("later failure"));
+    QCOMPARE(boxes.size(), 2);
+    closer.stop();
 }
 
 QTEST_MAIN(TestMain)
