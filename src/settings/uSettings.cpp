@@ -63,6 +63,7 @@ QString plain(QString caption)
 QLabel* sectionCaption(QWidget* parent, int y, const QString& name)
 {
     auto* holder = new QWidget(parent);
+    holder->setObjectName(name + QStringLiteral("Rule"));
     holder->setGeometry(8, y, 447, 16);
     auto* row = new QHBoxLayout(holder);
     row->setContentsMargins(0, 0, 0, 0);
@@ -105,6 +106,7 @@ void TfSettings::createControls()
         const int width = (x == leftLabel ? leftControl : rightControl) - x - 3;
         l->setGeometry(x, y, width, rowHeight);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        (x == leftLabel ? m_leftLabels : m_rightLabels) << l;
         return l;
     };
     const auto edit = [this](const char* name, int x, int y) {
@@ -310,6 +312,41 @@ void TfSettings::ApplyLanguage()
     btnOk->setText(txtOk);
     btnCancel->setText(txtCancel);
     btnApply->setText(txtApply);
+    relayout();
+}
+
+void TfSettings::relayout()
+{
+    // The design positions, moved right only where a caption in the font at hand would not fit before its control.
+    const auto widest = [](const QList<QLabel*>& labels) {
+        int width = 0;
+        for (const QLabel* label : labels)
+            width = std::max(width, label->sizeHint().width());
+        return width;
+    };
+    const int left = std::max(leftControl, leftLabel + widest(m_leftLabels) + 4);
+    const int labelRight = std::max(rightLabel, left + editWidth + 8);
+    const int right = std::max(rightControl, labelRight + widest(m_rightLabels) + 4);
+    const int width = std::max(463, right + editWidth + 22);
+    const auto place = [](const QList<QLabel*>& labels, int labelX, int controlX) {
+        for (QLabel* label : labels) {
+            label->setGeometry(labelX, label->y(), controlX - labelX - 3, rowHeight);
+            QWidget* control = label->buddy();
+            control->move(controlX, control->y());
+        }
+    };
+    place(m_leftLabels, leftLabel, left);
+    place(m_rightLabels, labelRight, right);
+    for (const char* rule : { "lbCommonRule", "Label1Rule", "Label2Rule" }) {
+        if (auto* holder = findChild<QWidget*>(QLatin1String(rule)))
+            holder->resize(width - 16, holder->height());
+    }
+    Label4->resize(width - 2 * leftLabel, Label4->height());
+    dbmReciepts->resize(width - 46, dbmReciepts->height());
+    btnApply->move(width - 83, btnApply->y());
+    btnCancel->move(width - 166, btnCancel->y());
+    btnOk->move(width - 249, btnOk->y());
+    setFixedSize(width, 503);
 }
 
 void TfSettings::LoadCombos()

@@ -100,6 +100,7 @@ private:
 
     void createControls();
     void ApplyLanguage();
+    void relayout();
     void LoadCombos();
     void loadFields();
     // The text of a bound control as the row's value: no value for an empty text.
@@ -110,6 +111,8 @@ private:
     void showEmailStartAt();
 
     QList<TBinding> m_bindings;
+    QList<QLabel*> m_leftLabels;
+    QList<QLabel*> m_rightLabels;
     // The schedule as it was when the dialog opened or was last saved, for a close without saving.
     TDateTime m_savedNextRunAt = 0;
     TDateTime m_savedNextEmailAt = 0;

@@ -53,6 +53,7 @@ private slots:
     void cleanup();
 
     void newDatabaseOpensAsStored();
+    void captionsFitBeforeTheirControls();
     void untouchedListsKeepStoredInterval();
     void weeklyEmailShowsSunday();
     void startAtKeepsTheComputedTime();
@@ -132,7 +133,25 @@ void TstSettings::newDatabaseOpensAsStored()
     // Showing the row is no change.
     QVERIFY(!dialog.acApply->isEnabled() && !dialog.btnApply->isEnabled());
     QVERIFY(!dm()->dsSettingsEdit);
-    QCOMPARE(dialog.size(), QSize(463, 503));
+}
+
+void TstSettings::captionsFitBeforeTheirControls()
+{
+    for (int language : { 0, 1 }) {
+        ApplyLanguageRule(language);
+        TfSettings dialog;
+        QCOMPARE(dialog.height(), 503);
+        QVERIFY(dialog.width() >= 463);
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
+            if (const QWidget* control = label->buddy(); control && label != dialog.Label4)
+                QVERIFY2(label->geometry().right() < control->x(), qPrintable(label->text()));
+        }
+        for (const QWidget* child : dialog.findChildren<QWidget*>()) {
+            if (child->parentWidget() == &dialog)
+                QVERIFY2(child->geometry().right() < dialog.width(), qPrintable(child->objectName()));
+        }
+    }
 }
 
 void TstSettings::untouchedListsKeepStoredInterval()

@@ -4,8 +4,9 @@
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-"$root/build"}
-mkdir -p "$root/docs"
+out=${TM_SCREENSHOT_DIR:-"$root/docs"}
+mkdir -p "$out"
 for test in settings/tst_uSettings details/tst_uDetails; do
-    TM_SCREENSHOT_DIR="$root/docs" QT_QPA_PLATFORM=xcb \
+    TM_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=xcb \
         xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$build/tests/$test" screenshots
 done
