@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include <climits>
 
 namespace {
 
