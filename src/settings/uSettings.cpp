@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-
 namespace {
 
 const QString colLanguage = QStringLiteral("Language");
