@@ -27,7 +27,7 @@ def fail(message):
 def start_xvfb():
     read_fd, write_fd = os.pipe()
     proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+                            pass_fds=[write_fd], stderr=open(os.path.join(tempfile.gettempdir(), "tm-xvfb.log"), "w"))
     os.close(write_fd)
     number = os.read(read_fd, 16).decode().strip()
     os.close(read_fd)
@@ -63,10 +63,10 @@ def close_window(dpy, win):
     dpy.flush()
 
 
-def screenshot(disp, name):
+def screenshot(disp, win, name):
     if SHOTS:
         os.makedirs(SHOTS, exist_ok=True)
-        subprocess.run(["import", "-display", disp, "-window", "root", os.path.join(SHOTS, name)], check=False)
+        subprocess.run(["import", "-display", disp, "-window", str(win.id), os.path.join(SHOTS, name)], check=False)
 
 
 def run_program(workdir, disp, extra_env=None):
@@ -86,16 +86,22 @@ def wait_exit(proc, what, timeout=15):
 
 
 def main():
-    xvfb, disp = start_xvfb()
+    # Another X server starting at the same moment can take the display Xvfb announced: start again then.
     dpy = None
-    for _ in range(50):
-        try:
-            dpy = display.Display(disp)
+    for _ in range(3):
+        xvfb, disp = start_xvfb()
+        for _ in range(50):
+            try:
+                dpy = display.Display(disp)
+                break
+            except Exception:
+                time.sleep(0.1)
+        if dpy is not None:
             break
-        except Exception:
-            time.sleep(0.1)
+        xvfb.kill()
+        xvfb.wait()
     if dpy is None:
-        fail("cannot connect to Xvfb on " + disp)
+        fail("cannot connect to Xvfb")
     workdir = tempfile.mkdtemp(prefix="tm-whole-")
     try:
         # First start: a new database in the working directory, owner-only, in Portuguese.
@@ -105,7 +111,7 @@ def main():
             proc.kill()
             fail("the main window did not appear")
         time.sleep(1)
-        screenshot(disp, "first-start.png")
+        screenshot(disp, win, "first-start.png")
         db = os.path.join(workdir, "TarquelMONITOR.db")
         if not os.path.exists(db):
             fail("no database was created in the working directory")
@@ -135,11 +141,12 @@ def main():
         # The first run falls on the next whole minute.
         now = time.time()
         time.sleep(60 - now % 60 + 4)
-        screenshot(disp, "agent-running.png")
-        subprocess.run(["xdotool", "key", "--window", str(win.id), "alt+l"], env=dict(os.environ, DISPLAY=disp),
-                       check=False)
+        screenshot(disp, win, "agent-running.png")
+        # The Log tab, clicked where it lies on the window.
+        subprocess.run(["xdotool", "mousemove", "--window", str(win.id), "77", "114", "click", "1"],
+                       env=dict(os.environ, DISPLAY=disp), check=False)
         time.sleep(1)
-        screenshot(disp, "agent-log.png")
+        screenshot(disp, win, "agent-log.png")
         close_window(dpy, win)
         wait_exit(proc, "agent run")
 
