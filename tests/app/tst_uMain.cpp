@@ -1,5 +1,6 @@
 #include "app/uMain.h"
 #include "app/uMessageBox.h"
+#include "SmtpTestServer.h"
 #include "app/uNotify.h"
 #include "i18n/uLanguage.h"
 #include "ping/PingThrd.h"
@@ -23,6 +24,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMessageBox>
 
 #include <linux/capability.h>
@@ -202,6 +206,8 @@ private slots:
     void hostDeletedDuringCycle();
     void closingDuringCycleStoresNothing();
     void errorBoxesDoNotPileUp();
+    void emailTickSendsTheReportOnce();
+    void failedReportIsLoggedWithoutSending();
 };
 
 void TestMain::captionsAndColumnsInBothLanguages_data()
@@ -566,14 +572,17 @@ void TestMain::exportForcesHtmlExtension()
     f.window->OpenDocument = [&](const QString& path) { opened << path; };
     f.answer = false;
     f.window->acExportHTML->Execute();
-    QCOMPARE(filter, QStringLiteral("HTML files (*.html) (*.html)").left(0) + QStringLiteral("HTML files (*.html) (*.html)"));
-    if (f.errors.isEmpty()) {
-        QVERIFY(QFile::exists(f.dir.filePath(written)));
-        QCOMPARE(f.questions, QStringList({txtReportGeneratedOpen}));
-        QVERIFY(opened.isEmpty());
-    } else {
-        QCOMPARE(f.errors, QStringList({txtReportFailed}));
-    }
+    QCOMPARE(filter, QStringLiteral("HTML files (*.html) (*.html)"));
+    QVERIFY2(f.errors.isEmpty(), qPrintable(f.errors.join(QLatin1Char('\n'))));
+    QFile report(f.dir.filePath(written));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QVERIFY(report.readAll().contains("127.0.0.1"));
+    QCOMPARE(f.questions, QStringList({txtReportGeneratedOpen}));
+    // Declining to open leaves the file written; Yes hands it to the desktop.
+    QVERIFY(opened.isEmpty());
+    f.answer = true;
+    f.window->acExportHTML->Execute();
+    QCOMPARE(opened, QStringList({f.dir.filePath(written)}));
 }
 
 void TestMain::summaryText_data()
@@ -718,6 +727,73 @@ void TestMain::errorBoxesDoNotPileUp()
     Notify::ShowError(QStringLiteral("later failure"));
     QCOMPARE(boxes.size(), 2);
     closer.stop();
+}
+
+static void useMailServer(TMainFixture& f, quint16 port)
+{
+    for (const auto& [column, value] : std::initializer_list<std::pair<const char*, QVariant>> {
+             {"ServerAdd", QStringLiteral("127.0.0.1")}, {"ServerPort", port},
+             {"User", QStringLiteral("monitor@example.test")}, {"Password", QStringLiteral("secret")},
+             {"EmailRecipients", QStringLiteral("noc@example.test")}})
+        f.dm->qrySettings->SetField(QString::fromLatin1(column), value);
+    f.dm->qrySettings->Post();
+}
+
+void TestMain::emailTickSendsTheReportOnce()
+{
+    if (!SmtpTestServer::Unavailable().isEmpty())
+        QSKIP(qPrintable(SmtpTestServer::Unavailable()));
+    SmtpTestServer server;
+    QVERIFY2(server.Start(QStringLiteral("normal"), QStringLiteral("monitor@example.test"), QStringLiteral("secret")),
+        qPrintable(server.ErrorText()));
+    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    useMailServer(f, server.Port());
+    QDateTime now = QDateTime::currentDateTime();
+    SetNowFunction([&now] { return now; });
+    f.show();
+    f.window->acTimerStart->Execute();
+    f.window->tmrSyncEmail->stop();
+    f.dm->NextEmailAt = DateTimeFromQt(now);
+    f.window->tmrSyncEmailTimer();
+    QVERIFY(server.WaitForEvent(QStringLiteral("message")));
+    QVERIFY2(f.logLines().isEmpty(), qPrintable(f.logLines().join(QLatin1Char('\n'))));
+    QCOMPARE(f.dm->NextEmailAt, GetNextSyncTime(DateTimeFromQt(now), 0.5));
+    // Not due again until then.
+    now = now.addSecs(1);
+    f.window->tmrSyncEmailTimer();
+    QTest::qWait(200);
+    int messages = 0;
+    for (const QJsonObject& event : server.Events()) {
+        if (event.value(QStringLiteral("event")).toString() != QStringLiteral("message"))
+            continue;
+        ++messages;
+        const QJsonArray parts = event.value(QStringLiteral("parts")).toArray();
+        QCOMPARE(parts.size(), 1);
+        const QJsonObject part = parts.first().toObject();
+        QCOMPARE(part.value(QStringLiteral("filename")).toString(),
+            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".html"));
+        QVERIFY(QByteArray::fromBase64(part.value(QStringLiteral("payload")).toString().toLatin1()).contains("127.0.0.1"));
+        QCOMPARE(event.value(QStringLiteral("subject")).toString(), txtReportTitle);
+    }
+    QCOMPARE(messages, 1);
+}
+
+void TestMain::failedReportIsLoggedWithoutSending()
+{
+    if (!SmtpTestServer::Unavailable().isEmpty())
+        QSKIP(qPrintable(SmtpTestServer::Unavailable()));
+    SmtpTestServer server;
+    QVERIFY(server.Start(QStringLiteral("normal"), QStringLiteral("monitor@example.test"), QStringLiteral("secret")));
+    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    useMailServer(f, server.Port());
+    f.show();
+    // The report cannot read its rows.
+    ExecSQL(f.dm->SQLConnection, QStringLiteral("ALTER TABLE Hosts RENAME TO HostsGone"));
+    f.window->acSendEmail->Execute();
+    QCOMPARE(f.logLines(), QStringList({txtReportFailed}));
+    QVERIFY(f.errors.isEmpty());
+    QTest::qWait(200);
+    QVERIFY(!server.EventNames().contains(QStringLiteral("connect")));
 }
 
 QTEST_MAIN(TestMain)
