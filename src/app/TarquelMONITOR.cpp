@@ -12,7 +12,7 @@ namespace {
 // One socket per echo request: a cycle of a few thousand workers needs more than the default 1024 files.
 void raiseOpenFileLimit()
 {
-    rlimit limit {};
+    rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
         limit.rlim_cur = limit.rlim_max;
         setrlimit(RLIMIT_NOFILE, &limit);

@@ -37,7 +37,7 @@ QPixmap draw(int index)
         p.drawEllipse(QPointF(3.5, 12.5), 2, 2);
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(QColor(0x1f, 0x5f, 0xbf), 1.6));
-        for (int r : {5, 9, 13})
+        for (int r : { 5, 9, 13 })
             p.drawArc(QRectF(3.5 - r, 12.5 - r, 2 * r, 2 * r), 0, 90 * 16);
         break;
     }
@@ -66,8 +66,8 @@ QPixmap draw(int index)
         p.setBrush(Qt::white);
         p.drawRect(QRectF(2.5, 1.5, 11, 13));
         p.setPen(QPen(QColor(0xe0, 0x6c, 0x00), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(QPolygonF({QPointF(7, 5), QPointF(4.5, 8), QPointF(7, 11)}));
-        p.drawPolyline(QPolygonF({QPointF(9, 5), QPointF(11.5, 8), QPointF(9, 11)}));
+        p.drawPolyline(QPolygonF({ QPointF(7, 5), QPointF(4.5, 8), QPointF(7, 11) }));
+        p.drawPolyline(QPolygonF({ QPointF(9, 5), QPointF(11.5, 8), QPointF(9, 11) }));
         break;
     }
     default: { // clear the log: a page of lines and an eraser stroke
@@ -75,7 +75,7 @@ QPixmap draw(int index)
         p.setBrush(Qt::white);
         p.drawRect(QRectF(1.5, 1.5, 10, 13));
         p.setPen(QPen(QColor(0x99, 0x99, 0x99), 1));
-        for (int y : {5, 8, 11})
+        for (int y : { 5, 8, 11 })
             p.drawLine(QPointF(3.5, y), QPointF(9.5, y));
         p.setPen(QPen(QColor(0xd9, 0x35, 0x35), 2.4, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(8, 14), QPointF(14.5, 7.5));

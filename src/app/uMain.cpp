@@ -25,8 +25,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -45,7 +45,8 @@ namespace {
 constexpr int logLineLimit = 100000;
 
 // Columns of the hosts grid, in table order.
-enum THostColumn {
+enum THostColumn
+{
     colIP,
     colAlias,
     colLastPingDate,
@@ -140,7 +141,10 @@ template <typename F> void guarded(F&& body)
     }
 }
 
-int settingInt(const char* name) { return fDM->Settings().AsInteger(QString::fromLatin1(name)); }
+int settingInt(const char* name)
+{
+    return fDM->Settings().AsInteger(QString::fromLatin1(name));
+}
 
 TfDM& dm()
 {
@@ -187,7 +191,7 @@ TfMain::TfMain(QWidget* parent)
     tmrPingAll = new QTimer(this);
     tmrSync = new QTimer(this);
     tmrSyncEmail = new QTimer(this);
-    for (QTimer* timer : {tmrPingAll, tmrSync, tmrSyncEmail})
+    for (QTimer* timer : { tmrPingAll, tmrSync, tmrSyncEmail })
         timer->setInterval(1000);
     connect(tmrPingAll, &QTimer::timeout, this, &TfMain::acPingHostsExecute);
     connect(tmrSync, &QTimer::timeout, this, &TfMain::tmrSyncTimer);
@@ -195,10 +199,11 @@ TfMain::TfMain(QWidget* parent)
 
     ConfirmDeleteRecord = [this] {
         return QMessageBox::question(this, QApplication::applicationName(), tr("Delete record?"),
-                   QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
+                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
             == QMessageBox::Ok;
     };
-    AskSaveFileName = [this](const QString& filter) { return QFileDialog::getSaveFileName(this, QString(), QString(), filter); };
+    AskSaveFileName
+        = [this](const QString& filter) { return QFileDialog::getSaveFileName(this, QString(), QString(), filter); };
     OpenDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 
     buildLayout();
@@ -260,7 +265,7 @@ void TfMain::buildLayout()
     spMain->addWidget(pSubMain);
     spMain->setStretchFactor(0, 0);
     spMain->setStretchFactor(1, 1);
-    spMain->setSizes({101, 504 - 101 - 1 - 19});
+    spMain->setSizes({ 101, 504 - 101 - 1 - 19 });
 
     tsHosts = new QWidget;
     auto* hostsLayout = new QVBoxLayout(tsHosts);
@@ -272,7 +277,7 @@ void TfMain::buildLayout()
     DBGHosts->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGHosts->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGHosts->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
-        | QAbstractItemView::SelectedClicked);
+                              | QAbstractItemView::SelectedClicked);
     DBGHosts->setItemDelegate(new THostsDelegate(DBGHosts));
     DBGHosts->verticalHeader()->setDefaultSectionSize(18);
     connect(DBGHosts, &QTableView::doubleClicked, acOpenDetails, &QAction::trigger);
@@ -311,7 +316,7 @@ void TfMain::buildLayout()
     QStatusBar* bar = statusBar();
     bar->setFixedHeight(19);
     bar->setSizeGripEnabled(true);
-    const int widths[] = {120, 120, 240, 0};
+    const int widths[] = { 120, 120, 240, 0 };
     for (int i = 0; i < 4; ++i) {
         StBarPanels[i] = new QLabel(bar);
         StBarPanels[i]->setFrameShape(QFrame::StyledPanel);
@@ -344,14 +349,8 @@ void TfMain::buildNavigator()
     };
     // Hints in the toolkit's language, like the navigator's own confirmation.
     const TNavSpec specs[8] = {
-        {"\u25B2", "Prior"},
-        {"\u25BC", "Next"},
-        {"+", "Insert"},
-        {"\u2212", "Delete"},
-        {"\u270E", "Edit"},
-        {"\u2714", "Post"},
-        {"\u2716", "Cancel"},
-        {"\u27F3", "Refresh"},
+        { "\u25B2", "Prior" }, { "\u25BC", "Next" }, { "+", "Insert" },      { "\u2212", "Delete" },
+        { "\u270E", "Edit" },  { "\u2714", "Post" }, { "\u2716", "Cancel" }, { "\u27F3", "Refresh" },
     };
     for (int i = 0; i < 8; ++i) {
         auto* b = new QToolButton(DBNavigator1);
@@ -393,17 +392,17 @@ void TfMain::BindData()
     });
     // Leaving a row that is being edited posts it, as a data-bound grid does; a refused post keeps it current.
     connect(DBGHosts->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-        [this, model](const QModelIndex& current, const QModelIndex&) {
-            if (model->State() != TDataSetState::Edit && model->State() != TDataSetState::Insert)
-                return;
-            if (current.isValid() && current.row() == model->EditRow())
-                return;
-            const int editRow = model->EditRow();
-            if (!model->Post() && editRow >= 0 && editRow < model->rowCount())
-                QMetaObject::invokeMethod(this,
-                    [this, model, editRow] { DBGHosts->setCurrentIndex(model->index(editRow, colIP)); },
-                    Qt::QueuedConnection);
-        });
+            [this, model](const QModelIndex& current, const QModelIndex&) {
+                if (model->State() != TDataSetState::Edit && model->State() != TDataSetState::Insert)
+                    return;
+                if (current.isValid() && current.row() == model->EditRow())
+                    return;
+                const int editRow = model->EditRow();
+                if (!model->Post() && editRow >= 0 && editRow < model->rowCount())
+                    QMetaObject::invokeMethod(
+                        this, [this, model, editRow] { DBGHosts->setCurrentIndex(model->index(editRow, colIP)); },
+                        Qt::QueuedConnection);
+            });
 }
 
 THostsQuery* TfMain::hosts() const
@@ -467,13 +466,25 @@ void TfMain::NavigatorClick(TNavigateButton button)
     });
 }
 
-QString TfMain::PanelText(int panel) const { return panel >= 0 && panel < 4 ? StBarPanels[panel]->text() : QString(); }
+QString TfMain::PanelText(int panel) const
+{
+    return panel >= 0 && panel < 4 ? StBarPanels[panel]->text() : QString();
+}
 
-void TfMain::setPanel(int panel, const QString& text) { StBarPanels[panel]->setText(text); }
+void TfMain::setPanel(int panel, const QString& text)
+{
+    StBarPanels[panel]->setText(text);
+}
 
-void TfMain::appendLog(const QString& line) { LogWindow->appendPlainText(line); }
+void TfMain::appendLog(const QString& line)
+{
+    LogWindow->appendPlainText(line);
+}
 
-bool TfMain::Terminating() const { return m_closing || QCoreApplication::closingDown(); }
+bool TfMain::Terminating() const
+{
+    return m_closing || QCoreApplication::closingDown();
+}
 
 void TfMain::showEvent(QShowEvent* event)
 {
@@ -522,19 +533,19 @@ void TfMain::ApplyLanguage()
         int width;
     };
     const TColumn columns[hostColumnCount] = {
-        {&txtColIP, 75},
-        {&txtColAlias, 120},
-        {&txtColLastPingDate, 120},
-        {&txtColLastPingResponse, 100},
-        {&txtColTotalPings24, 130},
-        {&txtColSuccessPings24, 130},
-        {&txtColSuccessRate24, 130},
-        {&txtColTotalPingsWeek, 130},
-        {&txtColSuccessPingsWeek, 130},
-        {&txtColSuccessRateWeek, 130},
-        {&txtColTotalPingsMonth, 130},
-        {&txtColSuccessPingsMonth, 130},
-        {&txtColSuccessRateMonth, 130},
+        { &txtColIP, 75 },
+        { &txtColAlias, 120 },
+        { &txtColLastPingDate, 120 },
+        { &txtColLastPingResponse, 100 },
+        { &txtColTotalPings24, 130 },
+        { &txtColSuccessPings24, 130 },
+        { &txtColSuccessRate24, 130 },
+        { &txtColTotalPingsWeek, 130 },
+        { &txtColSuccessPingsWeek, 130 },
+        { &txtColSuccessRateWeek, 130 },
+        { &txtColTotalPingsMonth, 130 },
+        { &txtColSuccessPingsMonth, 130 },
+        { &txtColSuccessRateMonth, 130 },
     };
     QAbstractItemModel* model = DBGHosts->model();
     for (int c = 0; c < hostColumnCount; ++c) {
@@ -613,20 +624,21 @@ void TfMain::doAfterPing(TPingThread* Sender)
         TPingThread* w = Sender;
         if (!w->ProbeError.isEmpty()) {
             // The probe itself failed: not the host's fault, so nothing is stored.
-            appendLog(FormatEntry(txtLogFailure, {w->PingId, w->PingHostName, w->ProbeError}));
+            appendLog(FormatEntry(txtLogFailure, { w->PingId, w->PingHostName, w->ProbeError }));
             if (w->ProbeNoPermission && !m_permissionShown) {
                 m_permissionShown = true;
                 Notify::ShowError(txtIcmpPermission);
             }
         } else {
             if (w->ReplyDataSize != 0)
-                appendLog(FormatEntry(txtLogReply,
-                    {w->PingId, w->PingHostName, int(w->ReplyDataSize), w->ReplyIPAddr, qint64(w->ReplyRTT)}));
+                appendLog(FormatEntry(
+                    txtLogReply,
+                    { w->PingId, w->PingHostName, int(w->ReplyDataSize), w->ReplyIPAddr, qint64(w->ReplyRTT) }));
             else
-                appendLog(FormatEntry(txtLogFailure, {w->PingId, w->PingHostName, w->ErrString}));
+                appendLog(FormatEntry(txtLogFailure, { w->PingId, w->PingHostName, w->ErrString }));
             dm().InsertDetails(w->PingHostName, w->PingSize, w->PingTimeout, w->PingTTL, QString::number(w->PingId),
-                QString::number(ThreadNum), w->ReplyIPAddr, int(w->ReplyStatus), double(w->ReplyRTT),
-                double(w->ReplyDataSize), w->ReplyTotal, w->ErrCode, w->ErrString);
+                               QString::number(ThreadNum), w->ReplyIPAddr, int(w->ReplyStatus), double(w->ReplyRTT),
+                               double(w->ReplyDataSize), w->ReplyTotal, w->ErrCode, w->ErrString);
             fDM->qryHosts->RefreshHost(w->PingHostName);
         }
         // An error box above may have run a new cycle; its count is not this one's.
@@ -746,7 +758,8 @@ void TfMain::acDeleteAllPingsExecute()
         ExecSQL(data.SQLConnection, QStringLiteral("BEGIN"));
         try {
             ExecSQL(data.SQLConnection, QStringLiteral("DELETE FROM Details"));
-            ExecSQL(data.SQLConnection,
+            ExecSQL(
+                data.SQLConnection,
                 QStringLiteral("UPDATE Hosts SET LastPingDate = NULL,LastPingResponse = NULL,TotalPings24 = 0,"
                                "SuccessPings24 = 0,SuccessRate24 = 0,TotalPingsWeek = 0,SuccessPingsWeek = 0,"
                                "SuccessRateWeek = 0,TotalPingsMonth = 0,SuccessPingsMonth = 0,SuccessRateMonth = 0"));
@@ -794,11 +807,12 @@ void TfMain::acLoadStextExecute()
         const QString pingPhrase = PingIntervalPhrase(settings.AsInteger(QStringLiteral("PingInterval")));
         const QString emailPhrase = EmailIntervalPhrase(settings.AsInteger(QStringLiteral("SendEmailinterval")));
         QString text = FormatEntry(txtAgentSummary,
-            {settings.AsInteger(QStringLiteral("PingAttemts")), pingPhrase,
-                settings.AsInteger(QStringLiteral("PingTimeout")), settings.AsInteger(QStringLiteral("PingPacketSize"))});
+                                   { settings.AsInteger(QStringLiteral("PingAttemts")), pingPhrase,
+                                     settings.AsInteger(QStringLiteral("PingTimeout")),
+                                     settings.AsInteger(QStringLiteral("PingPacketSize")) });
         const QString user = settings.AsString(QStringLiteral("User"));
         if (!user.isEmpty())
-            text += QStringLiteral("\r\n") + FormatEntry(txtEmailSummary, {user, emailPhrase});
+            text += QStringLiteral("\r\n") + FormatEntry(txtEmailSummary, { user, emailPhrase });
         sText->setText(text);
     });
 }
@@ -815,7 +829,7 @@ void TfMain::acOpenDetailsExecute()
         {
             THostsQuery* model;
             ~TRefreshAfter() { model->Refresh(); }
-        } refresh {model};
+        } refresh{ model };
         TfDetails details(this, sql, ip);
         details.exec();
     });
@@ -833,7 +847,7 @@ void TfMain::acOpenSettingsExecute()
         {
             TCommand* command;
             ~TSummaryAfter() { command->Execute(); }
-        } summary {acLoadStext};
+        } summary{ acLoadStext };
         TfSettings settings(this);
         settings.exec();
     });
@@ -846,7 +860,7 @@ QString TfMain::writeEmailReport()
 {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     const QString fileName = exe.completeBaseName() + QStringLiteral(".html");
-    QStringList folders = {exe.absolutePath()};
+    QStringList folders = { exe.absolutePath() };
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     if (!dataFolder.isEmpty())
         folders << dataFolder;
@@ -869,7 +883,7 @@ QString TfMain::writeEmailReport()
         if (i > 0 && !m_reportFolderLogged) {
             m_reportFolderLogged = true;
             appendLog(QStringLiteral("The folder of the program cannot be written; the e-mail report is written to ")
-                + target);
+                      + target);
         }
         return target;
     }
@@ -906,4 +920,7 @@ void TfMain::acSendEmailExecute()
     }
 }
 
-void TfMain::btnLogClearClick() { LogWindow->clear(); }
+void TfMain::btnLogClearClick()
+{
+    LogWindow->clear();
+}

@@ -93,7 +93,17 @@ public:
     QLabel* StBarPanels[4];
 
     // Navigator buttons: Prior, Next, Insert, Delete, Edit, Post, Cancel, Refresh.
-    enum TNavigateButton { nbPrior, nbNext, nbInsert, nbDelete, nbEdit, nbPost, nbCancel, nbRefresh };
+    enum TNavigateButton
+    {
+        nbPrior,
+        nbNext,
+        nbInsert,
+        nbDelete,
+        nbEdit,
+        nbPost,
+        nbCancel,
+        nbRefresh
+    };
     QToolButton* NavigatorButton(TNavigateButton button) const { return m_navButtons[button]; }
 
 public slots:

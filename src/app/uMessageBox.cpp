@@ -29,11 +29,17 @@ void InstallMessageBoxes(QWidget* parent)
     });
     Notify::SetConfirmHandler([](const QString& message) {
         return QMessageBox::question(boxParent, QApplication::applicationDisplayName(), message,
-                   QMessageBox::Yes | QMessageBox::No)
+                                     QMessageBox::Yes | QMessageBox::No)
             == QMessageBox::Yes;
     });
 }
 
-void SetErrorOverflowSink(std::function<void(const QString&)> sink) { overflowSink = std::move(sink); }
+void SetErrorOverflowSink(std::function<void(const QString&)> sink)
+{
+    overflowSink = std::move(sink);
+}
 
-bool ErrorBoxOpen() { return openErrorBoxes > 0; }
+bool ErrorBoxOpen()
+{
+    return openErrorBoxes > 0;
+}

@@ -38,8 +38,17 @@ bool Confirm(const QString& message)
     return confirmHandler ? confirmHandler(message) : false;
 }
 
-void SetErrorHandler(TMessageHandler handler) { errorHandler = std::move(handler); }
-void SetInformationHandler(TMessageHandler handler) { informationHandler = std::move(handler); }
-void SetConfirmHandler(TConfirmHandler handler) { confirmHandler = std::move(handler); }
+void SetErrorHandler(TMessageHandler handler)
+{
+    errorHandler = std::move(handler);
+}
+void SetInformationHandler(TMessageHandler handler)
+{
+    informationHandler = std::move(handler);
+}
+void SetConfirmHandler(TConfirmHandler handler)
+{
+    confirmHandler = std::move(handler);
+}
 
 } // namespace Notify

@@ -139,7 +139,8 @@ void LoadEnglishTexts()
     txtEmailIntervalList = QStringLiteral("12 hours,1 day,1 week");
     txtLanguageList = QStringLiteral("Portugues,English");
     txtPingIntervalList = QStringLiteral("1 minute,10 minutes,1 hour,6 hours,12 hours,1 day");
-    txtAgentSummary = QStringLiteral("Agent is set to ping every host %d times by interval of %s, timeout %d miliseconds and packet size of %d bytes.");
+    txtAgentSummary = QStringLiteral("Agent is set to ping every host %d times by interval of %s, timeout %d "
+                                     "miliseconds and packet size of %d bytes.");
     txtEmailSummary = QStringLiteral("Program will send e-mail report from %s by interval of %s");
     txtStopButton = QStringLiteral("&Stop");
     txtPingButton = QStringLiteral("&Ping");
@@ -166,9 +167,12 @@ void LoadEnglishTexts()
     txtColPingDatetime = QStringLiteral("Ping date/time");
     txtColReplyRTT = QStringLiteral("Response time (ms)");
     txtColErrMsg = QStringLiteral("Error message");
-    txtInvalidHostIP = QStringLiteral("The IP address must be a dotted IPv4 address: four numbers from 0 to 255 separated by points.");
+    txtInvalidHostIP = QStringLiteral(
+        "The IP address must be a dotted IPv4 address: four numbers from 0 to 255 separated by points.");
     txtDatabaseInUse = QStringLiteral("The database TarquelMONITOR.db is in use by another copy of the program.");
-    txtIcmpPermission = QStringLiteral("This program may not send ICMP echo requests. Run it as root, give the executable the capability with \"setcap cap_net_raw+ep\", or allow ping sockets for your group with the sysctl net.ipv4.ping_group_range.");
+    txtIcmpPermission = QStringLiteral(
+        "This program may not send ICMP echo requests. Run it as root, give the executable the capability with "
+        "\"setcap cap_net_raw+ep\", or allow ping sockets for your group with the sysctl net.ipv4.ping_group_range.");
 }
 
 void LoadPortugueseTexts()
@@ -225,7 +229,8 @@ void LoadPortugueseTexts()
     txtEmailIntervalList = QStringLiteral("12 horas,1 dia,1 semana");
     txtLanguageList = QStringLiteral("Portugues,English");
     txtPingIntervalList = QStringLiteral("1 minuto,10 minutos,1 hora,6 horas,12 horas,1 dia");
-    txtAgentSummary = QStringLiteral("Monitor foi configurado para fazer %d pings a cada %s com tempo limite de %d ms e tamanho do pacote de %d bytes.");
+    txtAgentSummary = QStringLiteral("Monitor foi configurado para fazer %d pings a cada %s com tempo limite de %d ms "
+                                     "e tamanho do pacote de %d bytes.");
     txtEmailSummary = QStringLiteral("O programa irá enviar o relatório por e-mail como %s em um intervalo de %s");
     txtStopButton = QStringLiteral("&Parar");
     txtPingButton = QStringLiteral("Pi&ng");
@@ -252,9 +257,12 @@ void LoadPortugueseTexts()
     txtColPingDatetime = QStringLiteral("Data e hora");
     txtColReplyRTT = QStringLiteral("Tempo de resposta (ms)");
     txtColErrMsg = QStringLiteral("Mensagem de erro");
-    txtInvalidHostIP = QStringLiteral("O endereço IP deve ser um endereço IPv4: quatro números de 0 a 255 separados por pontos.");
+    txtInvalidHostIP
+        = QStringLiteral("O endereço IP deve ser um endereço IPv4: quatro números de 0 a 255 separados por pontos.");
     txtDatabaseInUse = QStringLiteral("O banco de dados TarquelMONITOR.db está em uso por outra cópia do programa.");
-    txtIcmpPermission = QStringLiteral("Este programa não tem permissão para enviar pedidos de eco ICMP. Execute-o como root, dê ao executável a capacidade com \"setcap cap_net_raw+ep\", ou permita ping sockets para o seu grupo com o sysctl net.ipv4.ping_group_range.");
+    txtIcmpPermission = QStringLiteral("Este programa não tem permissão para enviar pedidos de eco ICMP. Execute-o "
+                                       "como root, dê ao executável a capacidade com \"setcap cap_net_raw+ep\", ou "
+                                       "permita ping sockets para o seu grupo com o sysctl net.ipv4.ping_group_range.");
 }
 
 void ApplyLanguageRule(int language)
@@ -268,88 +276,88 @@ void ApplyLanguageRule(int language)
 const TTextEntry* TextEntries(int* count)
 {
     static const TTextEntry entries[] = {
-        {"txtHtmlFileFilter", &txtHtmlFileFilter},
-        {"txtConfirmDeleteAllPings", &txtConfirmDeleteAllPings},
-        {"txtReportGeneratedOpen", &txtReportGeneratedOpen},
-        {"txtReportFailed", &txtReportFailed},
-        {"txtHours", &txtHours},
-        {"txtDay", &txtDay},
-        {"txtMinutes", &txtMinutes},
-        {"txtWeek", &txtWeek},
-        {"txtStopAgentFirst", &txtStopAgentFirst},
-        {"txtSettingsIncomplete", &txtSettingsIncomplete},
-        {"txtRunning", &txtRunning},
-        {"txtReady", &txtReady},
-        {"txtNextRunAt", &txtNextRunAt},
-        {"txtThreads", &txtThreads},
-        {"txtReportTitle", &txtReportTitle},
-        {"txtSmtpAuthError", &txtSmtpAuthError},
-        {"txtSmtpError", &txtSmtpError},
-        {"txtStart", &txtStart},
-        {"txtNextEmailAt", &txtNextEmailAt},
-        {"txtInvalidPingInterval", &txtInvalidPingInterval},
-        {"txtLogReply", &txtLogReply},
-        {"txtLogFailure", &txtLogFailure},
-        {"txtDetailsCaption", &txtDetailsCaption},
-        {"txtDeleteAll", &txtDeleteAll},
-        {"txtOk", &txtOk},
-        {"txtRefresh", &txtRefresh},
-        {"txtTimeout", &txtTimeout},
-        {"txtPacketSize", &txtPacketSize},
-        {"txtPingInterval", &txtPingInterval},
-        {"txtAttempts", &txtAttempts},
-        {"txtSmtpServer", &txtSmtpServer},
-        {"txtPort", &txtPort},
-        {"txtUser", &txtUser},
-        {"txtPinging", &txtPinging},
-        {"txtEmail", &txtEmail},
-        {"txtCancel", &txtCancel},
-        {"txtApply", &txtApply},
-        {"txtPassword", &txtPassword},
-        {"txtProxyAddress", &txtProxyAddress},
-        {"txtInterval", &txtInterval},
-        {"txtRecipients", &txtRecipients},
-        {"txtProxyPort", &txtProxyPort},
-        {"txtProxyUser", &txtProxyUser},
-        {"txtProxyPassword", &txtProxyPassword},
-        {"txtEmailStartAt", &txtEmailStartAt},
-        {"txtAutoStartAgent", &txtAutoStartAgent},
-        {"txtCommon", &txtCommon},
-        {"txtLanguage", &txtLanguage},
-        {"txtStartAt", &txtStartAt},
-        {"txtEmailIntervalList", &txtEmailIntervalList},
-        {"txtLanguageList", &txtLanguageList},
-        {"txtPingIntervalList", &txtPingIntervalList},
-        {"txtAgentSummary", &txtAgentSummary},
-        {"txtEmailSummary", &txtEmailSummary},
-        {"txtStopButton", &txtStopButton},
-        {"txtPingButton", &txtPingButton},
-        {"txtHostsTab", &txtHostsTab},
-        {"txtLogTab", &txtLogTab},
-        {"txtSettingsButton", &txtSettingsButton},
-        {"txtClearButton", &txtClearButton},
-        {"txtExportHtmlButton", &txtExportHtmlButton},
-        {"txtDeleteAllPingsButton", &txtDeleteAllPingsButton},
-        {"txtSettingsCaption", &txtSettingsCaption},
-        {"txtColIP", &txtColIP},
-        {"txtColAlias", &txtColAlias},
-        {"txtColLastPingDate", &txtColLastPingDate},
-        {"txtColLastPingResponse", &txtColLastPingResponse},
-        {"txtColTotalPings24", &txtColTotalPings24},
-        {"txtColSuccessPings24", &txtColSuccessPings24},
-        {"txtColSuccessRate24", &txtColSuccessRate24},
-        {"txtColTotalPingsWeek", &txtColTotalPingsWeek},
-        {"txtColSuccessPingsWeek", &txtColSuccessPingsWeek},
-        {"txtColSuccessRateWeek", &txtColSuccessRateWeek},
-        {"txtColTotalPingsMonth", &txtColTotalPingsMonth},
-        {"txtColSuccessPingsMonth", &txtColSuccessPingsMonth},
-        {"txtColSuccessRateMonth", &txtColSuccessRateMonth},
-        {"txtColPingDatetime", &txtColPingDatetime},
-        {"txtColReplyRTT", &txtColReplyRTT},
-        {"txtColErrMsg", &txtColErrMsg},
-        {"txtInvalidHostIP", &txtInvalidHostIP},
-        {"txtDatabaseInUse", &txtDatabaseInUse},
-        {"txtIcmpPermission", &txtIcmpPermission},
+        { "txtHtmlFileFilter", &txtHtmlFileFilter },
+        { "txtConfirmDeleteAllPings", &txtConfirmDeleteAllPings },
+        { "txtReportGeneratedOpen", &txtReportGeneratedOpen },
+        { "txtReportFailed", &txtReportFailed },
+        { "txtHours", &txtHours },
+        { "txtDay", &txtDay },
+        { "txtMinutes", &txtMinutes },
+        { "txtWeek", &txtWeek },
+        { "txtStopAgentFirst", &txtStopAgentFirst },
+        { "txtSettingsIncomplete", &txtSettingsIncomplete },
+        { "txtRunning", &txtRunning },
+        { "txtReady", &txtReady },
+        { "txtNextRunAt", &txtNextRunAt },
+        { "txtThreads", &txtThreads },
+        { "txtReportTitle", &txtReportTitle },
+        { "txtSmtpAuthError", &txtSmtpAuthError },
+        { "txtSmtpError", &txtSmtpError },
+        { "txtStart", &txtStart },
+        { "txtNextEmailAt", &txtNextEmailAt },
+        { "txtInvalidPingInterval", &txtInvalidPingInterval },
+        { "txtLogReply", &txtLogReply },
+        { "txtLogFailure", &txtLogFailure },
+        { "txtDetailsCaption", &txtDetailsCaption },
+        { "txtDeleteAll", &txtDeleteAll },
+        { "txtOk", &txtOk },
+        { "txtRefresh", &txtRefresh },
+        { "txtTimeout", &txtTimeout },
+        { "txtPacketSize", &txtPacketSize },
+        { "txtPingInterval", &txtPingInterval },
+        { "txtAttempts", &txtAttempts },
+        { "txtSmtpServer", &txtSmtpServer },
+        { "txtPort", &txtPort },
+        { "txtUser", &txtUser },
+        { "txtPinging", &txtPinging },
+        { "txtEmail", &txtEmail },
+        { "txtCancel", &txtCancel },
+        { "txtApply", &txtApply },
+        { "txtPassword", &txtPassword },
+        { "txtProxyAddress", &txtProxyAddress },
+        { "txtInterval", &txtInterval },
+        { "txtRecipients", &txtRecipients },
+        { "txtProxyPort", &txtProxyPort },
+        { "txtProxyUser", &txtProxyUser },
+        { "txtProxyPassword", &txtProxyPassword },
+        { "txtEmailStartAt", &txtEmailStartAt },
+        { "txtAutoStartAgent", &txtAutoStartAgent },
+        { "txtCommon", &txtCommon },
+        { "txtLanguage", &txtLanguage },
+        { "txtStartAt", &txtStartAt },
+        { "txtEmailIntervalList", &txtEmailIntervalList },
+        { "txtLanguageList", &txtLanguageList },
+        { "txtPingIntervalList", &txtPingIntervalList },
+        { "txtAgentSummary", &txtAgentSummary },
+        { "txtEmailSummary", &txtEmailSummary },
+        { "txtStopButton", &txtStopButton },
+        { "txtPingButton", &txtPingButton },
+        { "txtHostsTab", &txtHostsTab },
+        { "txtLogTab", &txtLogTab },
+        { "txtSettingsButton", &txtSettingsButton },
+        { "txtClearButton", &txtClearButton },
+        { "txtExportHtmlButton", &txtExportHtmlButton },
+        { "txtDeleteAllPingsButton", &txtDeleteAllPingsButton },
+        { "txtSettingsCaption", &txtSettingsCaption },
+        { "txtColIP", &txtColIP },
+        { "txtColAlias", &txtColAlias },
+        { "txtColLastPingDate", &txtColLastPingDate },
+        { "txtColLastPingResponse", &txtColLastPingResponse },
+        { "txtColTotalPings24", &txtColTotalPings24 },
+        { "txtColSuccessPings24", &txtColSuccessPings24 },
+        { "txtColSuccessRate24", &txtColSuccessRate24 },
+        { "txtColTotalPingsWeek", &txtColTotalPingsWeek },
+        { "txtColSuccessPingsWeek", &txtColSuccessPingsWeek },
+        { "txtColSuccessRateWeek", &txtColSuccessRateWeek },
+        { "txtColTotalPingsMonth", &txtColTotalPingsMonth },
+        { "txtColSuccessPingsMonth", &txtColSuccessPingsMonth },
+        { "txtColSuccessRateMonth", &txtColSuccessRateMonth },
+        { "txtColPingDatetime", &txtColPingDatetime },
+        { "txtColReplyRTT", &txtColReplyRTT },
+        { "txtColErrMsg", &txtColErrMsg },
+        { "txtInvalidHostIP", &txtInvalidHostIP },
+        { "txtDatabaseInUse", &txtDatabaseInUse },
+        { "txtIcmpPermission", &txtIcmpPermission },
     };
     *count = int(std::size(entries));
     return entries;

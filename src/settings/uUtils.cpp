@@ -23,13 +23,13 @@ struct TIntervalItem
 };
 
 const TIntervalItem pingItems[] = {
-    {60, 1, &txtMinutes}, {600, 10, &txtMinutes}, {3600, 1, &txtHours},
-    {21600, 6, &txtHours}, {43200, 12, &txtHours}, {86400, 1, &txtDay},
+    { 60, 1, &txtMinutes },  { 600, 10, &txtMinutes }, { 3600, 1, &txtHours },
+    { 21600, 6, &txtHours }, { 43200, 12, &txtHours }, { 86400, 1, &txtDay },
 };
 const TIntervalItem emailItems[] = {
-    {43200, 12, &txtHours},
-    {86400, 1, &txtDay},
-    {604800, 1, &txtWeek},
+    { 43200, 12, &txtHours },
+    { 86400, 1, &txtDay },
+    { 604800, 1, &txtWeek },
 };
 
 template <std::size_t N> int itemOf(const TIntervalItem (&items)[N], int seconds)
@@ -68,8 +68,14 @@ QString withoutTimeZone(const QString& format)
     return out.simplified();
 }
 
-QString shortDateFormat(const QLocale& locale) { return locale.dateFormat(QLocale::ShortFormat); }
-QString longTimeFormat(const QLocale& locale) { return withoutTimeZone(locale.timeFormat(QLocale::LongFormat)); }
+QString shortDateFormat(const QLocale& locale)
+{
+    return locale.dateFormat(QLocale::ShortFormat);
+}
+QString longTimeFormat(const QLocale& locale)
+{
+    return withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+}
 
 // Two-digit years read back into the century window around today, not into the 1900s.
 QDate intoCenturyWindow(QDate date, const QString& format)
@@ -110,7 +116,10 @@ TDateTime Now()
     return DateTimeFromQt(nowFunction ? nowFunction() : QDateTime::currentDateTime());
 }
 
-void SetNowFunction(std::function<QDateTime()> now) { nowFunction = std::move(now); }
+void SetNowFunction(std::function<QDateTime()> now)
+{
+    nowFunction = std::move(now);
+}
 
 TDateTime GetNextSyncTime(TDateTime ATime, double AInterval)
 {
@@ -126,7 +135,10 @@ TDateTime GetNextSyncTime(TDateTime ATime, double AInterval)
     return result;
 }
 
-QString DateTimeText(TDateTime value) { return DateTimeText(value, QLocale::system()); }
+QString DateTimeText(TDateTime value)
+{
+    return DateTimeText(value, QLocale::system());
+}
 
 QString DateTimeText(TDateTime value, const QLocale& locale)
 {
@@ -137,7 +149,10 @@ QString DateTimeText(TDateTime value, const QLocale& locale)
     return date + QLatin1Char(' ') + locale.toString(dt.time(), longTimeFormat(locale));
 }
 
-bool TextToDateTime(const QString& text, TDateTime* value) { return TextToDateTime(text, QLocale::system(), value); }
+bool TextToDateTime(const QString& text, TDateTime* value)
+{
+    return TextToDateTime(text, QLocale::system(), value);
+}
 
 bool TextToDateTime(const QString& text, const QLocale& locale, TDateTime* value)
 {
@@ -155,13 +170,40 @@ bool TextToDateTime(const QString& text, const QLocale& locale, TDateTime* value
     return true;
 }
 
-QStringList SplitListEntry(const QString& entry) { return entry.split(QLatin1Char(',')); }
+QStringList SplitListEntry(const QString& entry)
+{
+    return entry.split(QLatin1Char(','));
+}
 
-int PingIntervalItemCount() { return int(std::size(pingItems)); }
-int EmailIntervalItemCount() { return int(std::size(emailItems)); }
-int PingIntervalSecondsOf(int item) { return secondsOf(pingItems, item); }
-int EmailIntervalSecondsOf(int item) { return secondsOf(emailItems, item); }
-int PingIntervalItemOf(int seconds) { return itemOf(pingItems, seconds); }
-int EmailIntervalItemOf(int seconds) { return itemOf(emailItems, seconds); }
-QString PingIntervalPhrase(int seconds) { return phraseOf(pingItems, seconds); }
-QString EmailIntervalPhrase(int seconds) { return phraseOf(emailItems, seconds); }
+int PingIntervalItemCount()
+{
+    return int(std::size(pingItems));
+}
+int EmailIntervalItemCount()
+{
+    return int(std::size(emailItems));
+}
+int PingIntervalSecondsOf(int item)
+{
+    return secondsOf(pingItems, item);
+}
+int EmailIntervalSecondsOf(int item)
+{
+    return secondsOf(emailItems, item);
+}
+int PingIntervalItemOf(int seconds)
+{
+    return itemOf(pingItems, seconds);
+}
+int EmailIntervalItemOf(int seconds)
+{
+    return itemOf(emailItems, seconds);
+}
+QString PingIntervalPhrase(int seconds)
+{
+    return phraseOf(pingItems, seconds);
+}
+QString EmailIntervalPhrase(int seconds)
+{
+    return phraseOf(emailItems, seconds);
+}

@@ -24,14 +24,12 @@ TfDM* fDM = nullptr;
 
 namespace {
 
-
 const QString notOpen = QStringLiteral("The database is not open.");
 
 // Local time to the millisecond; the only source of Details.PingDatetime.
 void getDate(sqlite3_context* context, int, sqlite3_value**)
 {
-    const QByteArray now
-        = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+    const QByteArray now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
     sqlite3_result_text(context, now.constData(), int(now.size()), SQLITE_TRANSIENT);
 }
 
@@ -84,7 +82,10 @@ void THostsQuery::Open()
     setState(TDataSetState::Browse, -1);
 }
 
-int THostsQuery::FieldIndex(const QString& name) const { return record().indexOf(name); }
+int THostsQuery::FieldIndex(const QString& name) const
+{
+    return record().indexOf(name);
+}
 
 int THostsQuery::RowOfIP(const QString& ip) const
 {
@@ -312,11 +313,26 @@ int TSettingsQuery::indexOf(const QString& name) const
     return i;
 }
 
-QVariant TSettingsQuery::FieldByName(const QString& name) const { return m_row.value(indexOf(name)); }
-int TSettingsQuery::AsInteger(const QString& name) const { return FieldByName(name).toInt(); }
-bool TSettingsQuery::AsBoolean(const QString& name) const { return boolFromVariant(FieldByName(name)); }
-QString TSettingsQuery::AsString(const QString& name) const { return FieldByName(name).toString(); }
-bool TSettingsQuery::IsNull(const QString& name) const { return FieldByName(name).isNull(); }
+QVariant TSettingsQuery::FieldByName(const QString& name) const
+{
+    return m_row.value(indexOf(name));
+}
+int TSettingsQuery::AsInteger(const QString& name) const
+{
+    return FieldByName(name).toInt();
+}
+bool TSettingsQuery::AsBoolean(const QString& name) const
+{
+    return boolFromVariant(FieldByName(name));
+}
+QString TSettingsQuery::AsString(const QString& name) const
+{
+    return FieldByName(name).toString();
+}
+bool TSettingsQuery::IsNull(const QString& name) const
+{
+    return FieldByName(name).isNull();
+}
 
 QStringList TSettingsQuery::FieldNames() const
 {
@@ -353,8 +369,8 @@ void TSettingsQuery::Post()
     for (int i = 0; i < m_row.count(); ++i)
         assignments << m_row.fieldName(i) + QStringLiteral(" = ") + literalOf(m_row.value(i));
     ExecSQL(m_db,
-        QStringLiteral("UPDATE Settings SET ") + assignments.join(QStringLiteral(", "))
-            + QStringLiteral(" WHERE rowid = ") + QString::number(m_rowId));
+            QStringLiteral("UPDATE Settings SET ") + assignments.join(QStringLiteral(", "))
+                + QStringLiteral(" WHERE rowid = ") + QString::number(m_rowId));
     m_stored = m_row;
     setState(TDataSetState::Browse);
 }
@@ -399,7 +415,10 @@ void TDetailsQuery::Close()
     emit StateChange();
 }
 
-void TDetailsQuery::ExecSQL() { ::ExecSQL(m_db, SQL); }
+void TDetailsQuery::ExecSQL()
+{
+    ::ExecSQL(m_db, SQL);
+}
 
 QString TDetailsQuery::DateTimeFieldText(const QVariant& stored)
 {
@@ -408,7 +427,7 @@ QString TDetailsQuery::DateTimeFieldText(const QVariant& stored)
     if (stored.typeId() == QMetaType::QDateTime)
         return DateTimeText(DateTimeFromQt(stored.toDateTime()));
     const QString text = stored.toString();
-    for (const char* format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+    for (const char* format : { "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd" }) {
         const QDateTime value = QDateTime::fromString(text, QLatin1String(format));
         if (value.isValid())
             return DateTimeText(DateTimeFromQt(value));
@@ -505,8 +524,9 @@ void TfDM::openConnection()
 
     // No waiting while the lock is taken: a second copy of the program must fail at once, not after 10 s.
     sqlite3_busy_timeout(handle, 0);
-    for (const char* pragma : {"PRAGMA foreign_keys = ON", "PRAGMA locking_mode = EXCLUSIVE",
-             "PRAGMA synchronous = OFF", "PRAGMA journal_mode = DELETE", "PRAGMA cache_size = 10000"}) {
+    for (const char* pragma :
+         { "PRAGMA foreign_keys = ON", "PRAGMA locking_mode = EXCLUSIVE", "PRAGMA synchronous = OFF",
+           "PRAGMA journal_mode = DELETE", "PRAGMA cache_size = 10000" }) {
         QSqlQuery query(SQLConnection);
         if (!query.exec(QString::fromLatin1(pragma))) {
             if (sqlite3_errcode(handle) == SQLITE_BUSY)
@@ -587,8 +607,9 @@ TSettingsQuery& TfDM::Settings() const
 }
 
 void TfDM::InsertDetails(const QString& Host, double PingSize, double PingTimeout, double PingTTL,
-    const QString& PingId, const QString& PingThreadNum, const QString& ReplyIPAddr, int ReplyStatus,
-    double ReplyRTT, double ReplyDataSize, int ReplyTotal, int ErrCode, const QString& ErrMsg)
+                         const QString& PingId, const QString& PingThreadNum, const QString& ReplyIPAddr,
+                         int ReplyStatus, double ReplyRTT, double ReplyDataSize, int ReplyTotal, int ErrCode,
+                         const QString& ErrMsg)
 {
     // The general format: shortest form of at most 15 significant digits, a point as separator.
     const auto real = [](double v) { return QString::number(v, 'g', 15); };
@@ -609,9 +630,9 @@ void TfDM::InsertDetails(const QString& Host, double PingSize, double PingTimeou
     };
     try {
         ExecSQL(SQLConnection,
-            QStringLiteral("INSERT INTO Details(Host,PingSize,PingTimeout,PingTTL,PingID,PingThreadNum,ReplyIPAddr,"
-                           "ReplyStatus,ReplyRTT,ReplyDataSize,ReplyTotal,ErrCode,ErrMsg) SELECT ")
-                + literals.join(QStringLiteral(", ")));
+                QStringLiteral("INSERT INTO Details(Host,PingSize,PingTimeout,PingTTL,PingID,PingThreadNum,ReplyIPAddr,"
+                               "ReplyStatus,ReplyRTT,ReplyDataSize,ReplyTotal,ErrCode,ErrMsg) SELECT ")
+                    + literals.join(QStringLiteral(", ")));
     } catch (const EMonitorError& e) {
         Notify::ShowError(e.Message());
     }
@@ -634,9 +655,15 @@ bool TfDM::LoadHostsArr()
     return true;
 }
 
-void TfDM::qryHostsBeforeInsert() { qryHosts->IPReadOnly = false; }
+void TfDM::qryHostsBeforeInsert()
+{
+    qryHosts->IPReadOnly = false;
+}
 
-void TfDM::qryHostsBeforeEdit() { qryHosts->IPReadOnly = true; }
+void TfDM::qryHostsBeforeEdit()
+{
+    qryHosts->IPReadOnly = true;
+}
 
 void TfDM::qryHostsAfterRefresh()
 {
@@ -662,11 +689,14 @@ void TfDM::dsSettingsStateChange()
         dsSettingsInsert = true;
 }
 
-void TfDM::qrySettingsBeforeEdit() { dsSettingsStateChange(); }
+void TfDM::qrySettingsBeforeEdit()
+{
+    dsSettingsStateChange();
+}
 
 void TfDM::qrySettingsBeforePost()
 {
-    for (const char* column : {"PingTimeout", "PingPacketSize", "PingAttemts", "PingInterval", "SendEmailinterval"}) {
+    for (const char* column : { "PingTimeout", "PingPacketSize", "PingAttemts", "PingInterval", "SendEmailinterval" }) {
         const QString name = QString::fromLatin1(column);
         if (qrySettings->IsNull(name))
             qrySettings->SetField(name, 0);

@@ -10,7 +10,13 @@
 #include <QStringList>
 #include <QVariant>
 
-enum class TDataSetState { Inactive, Browse, Edit, Insert };
+enum class TDataSetState
+{
+    Inactive,
+    Browse,
+    Edit,
+    Insert
+};
 
 // The host grid's query ("SELECT * FROM Hosts"): the operator adds hosts, changes aliases and deletes hosts;
 // every figure column is written by the trigger alone.
@@ -102,8 +108,8 @@ private:
 
     QSqlDatabase m_db;
     TDataSetState m_state = TDataSetState::Inactive;
-    QSqlRecord m_row;     // the values as the program sees them, edits included
-    QSqlRecord m_stored;  // the values as last read from the file
+    QSqlRecord m_row; // the values as the program sees them, edits included
+    QSqlRecord m_stored; // the values as last read from the file
     qint64 m_rowId = 0;
 };
 
@@ -162,9 +168,9 @@ public:
     bool dsSettingsInsert = false;
     QStringList HostsList;
 
-    void InsertDetails(const QString& Host, double PingSize, double PingTimeout, double PingTTL,
-        const QString& PingId, const QString& PingThreadNum, const QString& ReplyIPAddr, int ReplyStatus,
-        double ReplyRTT, double ReplyDataSize, int ReplyTotal, int ErrCode, const QString& ErrMsg);
+    void InsertDetails(const QString& Host, double PingSize, double PingTimeout, double PingTTL, const QString& PingId,
+                       const QString& PingThreadNum, const QString& ReplyIPAddr, int ReplyStatus, double ReplyRTT,
+                       double ReplyDataSize, int ReplyTotal, int ErrCode, const QString& ErrMsg);
     bool LoadHostsArr();
 
     // The HTML report of every host; false, with nothing shown, on any failure.

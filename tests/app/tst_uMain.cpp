@@ -1,6 +1,6 @@
+#include "SmtpTestServer.h"
 #include "app/uMain.h"
 #include "app/uMessageBox.h"
-#include "SmtpTestServer.h"
 #include "app/uNotify.h"
 #include "i18n/uLanguage.h"
 #include "ping/PingThrd.h"
@@ -62,12 +62,12 @@ struct TMainFixture
             // Prepare the file before the program opens it.
             TfDM prepare;
             ExecSQL(prepare.SQLConnection,
-                QStringLiteral("UPDATE Settings SET Language = %1, AutoStartAgent = %2")
-                    .arg(language)
-                    .arg(autoStart ? 1 : 0));
+                    QStringLiteral("UPDATE Settings SET Language = %1, AutoStartAgent = %2")
+                        .arg(language)
+                        .arg(autoStart ? 1 : 0));
             for (const QString& ip : hosts)
                 ExecSQL(prepare.SQLConnection,
-                    QStringLiteral("INSERT INTO Hosts (IP, Alias) VALUES (%1, 'h')").arg(QuotedStr(ip)));
+                        QStringLiteral("INSERT INTO Hosts (IP, Alias) VALUES (%1, 'h')").arg(QuotedStr(ip)));
         }
         window = std::make_unique<TfMain>();
         fMain = window.get();
@@ -141,15 +141,15 @@ struct TMainFixture
 // Drops CAP_NET_RAW from the effective set of this thread (and so of the workers it creates) for its lifetime.
 struct TNoRawSockets
 {
-    __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved[2] {};
+    __user_cap_header_struct header{ _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct saved[2]{};
     bool dropped = false;
 
     TNoRawSockets()
     {
         if (syscall(SYS_capget, &header, saved) != 0)
             return;
-        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        __user_cap_data_struct reduced[2] = { saved[0], saved[1] };
         reduced[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
         dropped = syscall(SYS_capset, &header, reduced) == 0;
     }
@@ -243,7 +243,7 @@ void TestMain::captionsAndColumnsInBothLanguages()
     QCOMPARE(model->columnCount(), 13);
     QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), txtColIP);
     QCOMPARE(model->headerData(12, Qt::Horizontal).toString(), lastColumn);
-    const int widths[] = {75, 120, 120, 100, 130, 130, 130, 130, 130, 130, 130, 130, 130};
+    const int widths[] = { 75, 120, 120, 100, 130, 130, 130, 130, 130, 130, 130, 130, 130 };
     for (int c = 0; c < 13; ++c)
         QCOMPARE(f.window->DBGHosts->columnWidth(c), widths[c]);
     QVERIFY(model->headerData(3, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
@@ -277,7 +277,7 @@ void TestMain::autoStartShowsStopAtOnce()
 
 void TestMain::hostGridAddEditDelete()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     f.show();
     TfMain* w = f.window.get();
     QAbstractItemModel* model = w->DBGHosts->model();
@@ -291,7 +291,7 @@ void TestMain::hostGridAddEditDelete()
     QVERIFY(model->setData(model->index(row, 1), QStringLiteral("second")));
     QTest::mouseClick(w->NavigatorButton(TfMain::nbPost), Qt::LeftButton);
     QVERIFY2(f.errors.isEmpty(), qPrintable(f.errors.join(QLatin1Char('\n'))));
-    QCOMPARE(f.dm->HostsList, QStringList({QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}));
+    QCOMPARE(f.dm->HostsList, QStringList({ QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2") }));
     QCOMPARE(f.hostValue(QStringLiteral("127.0.0.2"), QStringLiteral("TotalPings24")).toInt(), 0);
 
     // The address of an existing host stays; its alias changes.
@@ -311,24 +311,24 @@ void TestMain::hostGridAddEditDelete()
     QCOMPARE(f.dm->HostsList.size(), 2);
     f.answer = true;
     QTest::mouseClick(w->NavigatorButton(TfMain::nbDelete), Qt::LeftButton);
-    QCOMPARE(f.dm->HostsList, QStringList({QStringLiteral("127.0.0.1")}));
+    QCOMPARE(f.dm->HostsList, QStringList({ QStringLiteral("127.0.0.1") }));
 
     // Cancel of an insert leaves the list equal to the table.
     QTest::mouseClick(w->NavigatorButton(TfMain::nbInsert), Qt::LeftButton);
     model->setData(model->index(model->rowCount() - 1, 0), QStringLiteral("127.0.0.3"));
     QTest::mouseClick(w->NavigatorButton(TfMain::nbCancel), Qt::LeftButton);
     QCOMPARE(model->rowCount(), 1);
-    QCOMPARE(f.dm->HostsList, QStringList({QStringLiteral("127.0.0.1")}));
+    QCOMPARE(f.dm->HostsList, QStringList({ QStringLiteral("127.0.0.1") }));
 }
 
 void TestMain::hostGridRefusesBadAddress()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     f.show();
     TfMain* w = f.window.get();
     QAbstractItemModel* model = w->DBGHosts->model();
-    for (const QString& bad : {QStringLiteral(""), QStringLiteral("host.example"), QStringLiteral("256.1.1.1"),
-             QStringLiteral("1.2.3"), QStringLiteral("127.0.0.1")}) {
+    for (const QString& bad : { QStringLiteral(""), QStringLiteral("host.example"), QStringLiteral("256.1.1.1"),
+                                QStringLiteral("1.2.3"), QStringLiteral("127.0.0.1") }) {
         f.errors.clear();
         QTest::mouseClick(w->NavigatorButton(TfMain::nbInsert), Qt::LeftButton);
         const int row = model->rowCount() - 1;
@@ -344,12 +344,12 @@ void TestMain::hostGridRefusesBadAddress()
         QCOMPARE(model->rowCount(), 2);
         QTest::mouseClick(w->NavigatorButton(TfMain::nbCancel), Qt::LeftButton);
     }
-    QCOMPARE(f.dm->HostsList, QStringList({QStringLiteral("127.0.0.1")}));
+    QCOMPARE(f.dm->HostsList, QStringList({ QStringLiteral("127.0.0.1") }));
 }
 
 void TestMain::pingCycleStoresEveryAttempt()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2") });
     f.show();
     f.setSetting(QStringLiteral("PingAttemts"), 3);
     f.window->acPingHosts->Execute();
@@ -362,7 +362,7 @@ void TestMain::pingCycleStoresEveryAttempt()
         QVERIFY2(line.contains(QStringLiteral(", received 32 bytes from 127.0.0.")), qPrintable(line));
         ids << line.section(QLatin1Char(' '), 1, 1);
     }
-    QCOMPARE(ids, QSet<QString>({"1", "2", "3", "4", "5", "6"}));
+    QCOMPARE(ids, QSet<QString>({ "1", "2", "3", "4", "5", "6" }));
     const QList<QStringList> rows = f.details(QStringLiteral("Host, PingId, PingThreadNum, PingTTL, ReplyDataSize"));
     QCOMPARE(rows.size(), 6);
     for (int i = 0; i < rows.size(); ++i) {
@@ -381,18 +381,18 @@ void TestMain::pingCycleStoresEveryAttempt()
 void TestMain::pingCycleRefusedOnIncompleteSettings_data()
 {
     QTest::addColumn<QString>("column");
-    for (const char* column : {"PingTimeout", "PingPacketSize", "PingAttemts", "PingInterval"})
+    for (const char* column : { "PingTimeout", "PingPacketSize", "PingAttemts", "PingInterval" })
         QTest::addRow("%s", column) << QString::fromLatin1(column);
 }
 
 void TestMain::pingCycleRefusedOnIncompleteSettings()
 {
     QFETCH(QString, column);
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     f.show();
     f.setSetting(column, 0);
     f.window->acPingHosts->Execute();
-    QCOMPARE(f.errors, QStringList({QStringLiteral("Not all settings where informed.")}));
+    QCOMPARE(f.errors, QStringList({ QStringLiteral("Not all settings where informed.") }));
     QCOMPARE(f.window->ThreadNum, 0);
     QVERIFY(f.window->PanelText(0).isEmpty());
     f.window->acTimerStart->Execute();
@@ -412,7 +412,7 @@ void TestMain::emptyHostListCreatesNoWorker()
 
 void TestMain::secondPingRestartsNumbering()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2") });
     f.show();
     f.setSetting(QStringLiteral("PingAttemts"), 2);
     // The second press comes from inside the first cycle's event pass while it creates its workers.
@@ -430,25 +430,25 @@ void TestMain::secondPingRestartsNumbering()
     QSet<QString> ids;
     for (const QStringList& row : rows)
         ids << row[0];
-    QCOMPARE(ids, QSet<QString>({"1", "2", "3", "4"}));
+    QCOMPARE(ids, QSet<QString>({ "1", "2", "3", "4" }));
     QCOMPARE(f.window->ThreadNum, 0);
 }
 
 void TestMain::formatsAreFilledOnce()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     f.show();
     // A host that may never answer: its alias is irrelevant, the failure line carries the status text.
     ExecSQL(f.dm->SQLConnection, QStringLiteral("UPDATE Settings SET User = '%s %1 %d'"));
     f.dm->qrySettings->Open();
     f.window->acLoadStext->Execute();
     QVERIFY2(f.window->sText->text().contains(QStringLiteral("report from %s %1 %d by interval")),
-        qPrintable(f.window->sText->text()));
+             qPrintable(f.window->sText->text()));
 }
 
 void TestMain::agentWaitsForAlignedFirstRun()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     QDateTime now(QDate(2014, 5, 14), QTime(10, 0, 30));
     SetNowFunction([&now] { return now; });
     f.show();
@@ -477,7 +477,7 @@ void TestMain::agentWaitsForAlignedFirstRun()
 
 void TestMain::agentHaltsOnZeroInterval()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     QDateTime now(QDate(2014, 5, 14), QTime(10, 0, 30));
     SetNowFunction([&now] { return now; });
     f.show();
@@ -487,7 +487,7 @@ void TestMain::agentHaltsOnZeroInterval()
     f.dm->qrySettings->Open();
     now = now.addSecs(3600);
     f.window->tmrSyncTimer();
-    QCOMPARE(f.errors, QStringList({QStringLiteral("No valid ping interval on settings.")}));
+    QCOMPARE(f.errors, QStringList({ QStringLiteral("No valid ping interval on settings.") }));
     QVERIFY(!f.window->tmrSync->isActive());
     QVERIFY(!f.window->tmrPingAll->isActive());
     QVERIFY(f.window->tmrSyncEmail->isActive());
@@ -497,7 +497,7 @@ void TestMain::agentHaltsOnZeroInterval()
 
 void TestMain::agentStopsEvenWithIncompleteSettings()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     f.show();
     f.window->acTimerStart->Execute();
     QVERIFY(f.window->tmrSync->isActive());
@@ -510,7 +510,7 @@ void TestMain::agentStopsEvenWithIncompleteSettings()
 
 void TestMain::emailTickWaitsForCycle()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     QDateTime now = QDateTime::currentDateTime();
     SetNowFunction([&now] { return now; });
     f.show();
@@ -530,13 +530,13 @@ void TestMain::emailTickWaitsForCycle()
 
 void TestMain::resetAllPings()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     f.show();
     f.dm->InsertDetails(QStringLiteral("127.0.0.1"), 32, 1000, 0, QStringLiteral("1"), QStringLiteral("0"),
-        QStringLiteral("127.0.0.1"), 0, 1, 32, 0, 0, QStringLiteral("Success"));
+                        QStringLiteral("127.0.0.1"), 0, 1, 32, 0, 0, QStringLiteral("Success"));
     f.answer = false;
     f.window->acDeleteAllPings->Execute();
-    QCOMPARE(f.questions, QStringList({QStringLiteral("Delete all pings?")}));
+    QCOMPARE(f.questions, QStringList({ QStringLiteral("Delete all pings?") }));
     QCOMPARE(f.details(QStringLiteral("ID")).size(), 1);
     f.answer = true;
     f.window->acDeleteAllPings->Execute();
@@ -560,7 +560,7 @@ void TestMain::exportForcesHtmlExtension()
 {
     QFETCH(QString, chosen);
     QFETCH(QString, written);
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     QDir(f.dir.path()).mkpath(QStringLiteral("a.b"));
     f.show();
     QString filter;
@@ -577,12 +577,12 @@ void TestMain::exportForcesHtmlExtension()
     QFile report(f.dir.filePath(written));
     QVERIFY(report.open(QIODevice::ReadOnly));
     QVERIFY(report.readAll().contains("127.0.0.1"));
-    QCOMPARE(f.questions, QStringList({txtReportGeneratedOpen}));
+    QCOMPARE(f.questions, QStringList({ txtReportGeneratedOpen }));
     // Declining to open leaves the file written; Yes hands it to the desktop.
     QVERIFY(opened.isEmpty());
     f.answer = true;
     f.window->acExportHTML->Execute();
-    QCOMPARE(opened, QStringList({f.dir.filePath(written)}));
+    QCOMPARE(opened, QStringList({ f.dir.filePath(written) }));
 }
 
 void TestMain::summaryText_data()
@@ -620,7 +620,7 @@ void TestMain::settingsRefusedWhileWorkersOutstanding()
     f.show();
     f.window->ThreadNum = 2;
     f.window->acOpenSettings->Execute();
-    QCOMPARE(f.infos, QStringList({QStringLiteral("Stop agent before change the settings.")}));
+    QCOMPARE(f.infos, QStringList({ QStringLiteral("Stop agent before change the settings.") }));
     f.window->ThreadNum = 0;
     f.window->tmrPingAll->start();
     f.window->acOpenSettings->Execute();
@@ -637,13 +637,13 @@ void TestMain::logKeepsBoundedLines()
 void TestMain::unpingableAddressIsStoredAsFailure()
 {
     // Only an edited database can hold such an address; the grid refuses it.
-    TMainFixture f(1, false, {QStringLiteral("999.1.1.1")});
+    TMainFixture f(1, false, { QStringLiteral("999.1.1.1") });
     f.show();
     f.window->acPingHosts->Execute();
     f.waitForCycleEnd();
-    QCOMPARE(f.logLines(), QStringList({QStringLiteral("Thread 1 for 999.1.1.1, Unknow")}));
+    QCOMPARE(f.logLines(), QStringList({ QStringLiteral("Thread 1 for 999.1.1.1, Unknow") }));
     const QList<QStringList> rows = f.details(QStringLiteral("ReplyDataSize, ErrMsg, PingThreadNum"));
-    QCOMPARE(rows, QList<QStringList>({{"0", "Unknow", "0"}}));
+    QCOMPARE(rows, QList<QStringList>({ { "0", "Unknow", "0" } }));
     QCOMPARE(f.hostValue(QStringLiteral("999.1.1.1"), QStringLiteral("SuccessRate24")).toInt(), 0);
 }
 
@@ -651,7 +651,7 @@ void TestMain::probeErrorStoresNothing()
 {
     if (pingSocketsAllowed())
         QSKIP("ping sockets are open to this group, so no permission error can be made");
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2") });
     f.show();
     {
         TNoRawSockets noRaw;
@@ -663,18 +663,19 @@ void TestMain::probeErrorStoresNothing()
         f.window->acPingHosts->Execute();
         f.waitForCycleEnd();
     }
-    QCOMPARE(f.errors, QStringList({txtIcmpPermission}));
+    QCOMPARE(f.errors, QStringList({ txtIcmpPermission }));
     const QStringList lines = f.logLines();
     QCOMPARE(lines.size(), 4);
     for (const QString& line : lines)
-        QVERIFY2(line.startsWith(QStringLiteral("Thread ")) && !line.contains(QStringLiteral("received")), qPrintable(line));
+        QVERIFY2(line.startsWith(QStringLiteral("Thread ")) && !line.contains(QStringLiteral("received")),
+                 qPrintable(line));
     QVERIFY(f.details(QStringLiteral("ID")).isEmpty());
     QCOMPARE(f.window->ThreadNum, 0);
 }
 
 void TestMain::hostDeletedDuringCycle()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2") });
     f.show();
     f.setSetting(QStringLiteral("PingAttemts"), 2);
     f.window->acPingHosts->Execute();
@@ -684,13 +685,13 @@ void TestMain::hostDeletedDuringCycle()
     QCOMPARE(f.errors.size(), 2);
     for (const QString& error : f.errors)
         QVERIFY2(error.contains(QStringLiteral("FOREIGN KEY")), qPrintable(error));
-    QCOMPARE(f.details(QStringLiteral("Host")), QList<QStringList>({{"127.0.0.1"}, {"127.0.0.1"}}));
+    QCOMPARE(f.details(QStringLiteral("Host")), QList<QStringList>({ { "127.0.0.1" }, { "127.0.0.1" } }));
     QCOMPARE(f.logLines().size(), 4);
 }
 
 void TestMain::closingDuringCycleStoresNothing()
 {
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2") });
     f.show();
     f.setSetting(QStringLiteral("PingAttemts"), 3);
     f.window->acPingHosts->Execute();
@@ -721,8 +722,8 @@ void TestMain::errorBoxesDoNotPileUp()
     });
     closer.start(50);
     Notify::ShowError(QStringLiteral("first failure"));
-    QCOMPARE(boxes, QStringList({QStringLiteral("first failure")}));
-    QCOMPARE(f.logLines(), QStringList({QStringLiteral("second failure"), QStringLiteral("third failure")}));
+    QCOMPARE(boxes, QStringList({ QStringLiteral("first failure") }));
+    QCOMPARE(f.logLines(), QStringList({ QStringLiteral("second failure"), QStringLiteral("third failure") }));
     // With the box gone, the next error gets a box again.
     Notify::ShowError(QStringLiteral("later failure"));
     QCOMPARE(boxes.size(), 2);
@@ -731,10 +732,12 @@ void TestMain::errorBoxesDoNotPileUp()
 
 static void useMailServer(TMainFixture& f, quint16 port)
 {
-    for (const auto& [column, value] : std::initializer_list<std::pair<const char*, QVariant>> {
-             {"ServerAdd", QStringLiteral("127.0.0.1")}, {"ServerPort", port},
-             {"User", QStringLiteral("monitor@example.test")}, {"Password", QStringLiteral("secret")},
-             {"EmailRecipients", QStringLiteral("noc@example.test")}})
+    for (const auto& [column, value] : std::initializer_list<std::pair<const char*, QVariant>>{
+             { "ServerAdd", QStringLiteral("127.0.0.1") },
+             { "ServerPort", port },
+             { "User", QStringLiteral("monitor@example.test") },
+             { "Password", QStringLiteral("secret") },
+             { "EmailRecipients", QStringLiteral("noc@example.test") } })
         f.dm->qrySettings->SetField(QString::fromLatin1(column), value);
     f.dm->qrySettings->Post();
 }
@@ -745,8 +748,8 @@ void TestMain::emailTickSendsTheReportOnce()
         QSKIP(qPrintable(SmtpTestServer::Unavailable()));
     SmtpTestServer server;
     QVERIFY2(server.Start(QStringLiteral("normal"), QStringLiteral("monitor@example.test"), QStringLiteral("secret")),
-        qPrintable(server.ErrorText()));
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+             qPrintable(server.ErrorText()));
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     useMailServer(f, server.Port());
     QDateTime now = QDateTime::currentDateTime();
     SetNowFunction([&now] { return now; });
@@ -771,8 +774,9 @@ void TestMain::emailTickSendsTheReportOnce()
         QCOMPARE(parts.size(), 1);
         const QJsonObject part = parts.first().toObject();
         QCOMPARE(part.value(QStringLiteral("filename")).toString(),
-            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".html"));
-        QVERIFY(QByteArray::fromBase64(part.value(QStringLiteral("payload")).toString().toLatin1()).contains("127.0.0.1"));
+                 QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".html"));
+        QVERIFY(
+            QByteArray::fromBase64(part.value(QStringLiteral("payload")).toString().toLatin1()).contains("127.0.0.1"));
         QCOMPARE(event.value(QStringLiteral("subject")).toString(), txtReportTitle);
     }
     QCOMPARE(messages, 1);
@@ -784,13 +788,13 @@ void TestMain::failedReportIsLoggedWithoutSending()
         QSKIP(qPrintable(SmtpTestServer::Unavailable()));
     SmtpTestServer server;
     QVERIFY(server.Start(QStringLiteral("normal"), QStringLiteral("monitor@example.test"), QStringLiteral("secret")));
-    TMainFixture f(1, false, {QStringLiteral("127.0.0.1")});
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1") });
     useMailServer(f, server.Port());
     f.show();
     // The report cannot read its rows.
     ExecSQL(f.dm->SQLConnection, QStringLiteral("ALTER TABLE Hosts RENAME TO HostsGone"));
     f.window->acSendEmail->Execute();
-    QCOMPARE(f.logLines(), QStringList({txtReportFailed}));
+    QCOMPARE(f.logLines(), QStringList({ txtReportFailed }));
     QVERIFY(f.errors.isEmpty());
     QTest::qWait(200);
     QVERIFY(!server.EventNames().contains(QStringLiteral("connect")));

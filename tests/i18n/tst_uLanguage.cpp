@@ -45,7 +45,7 @@ private slots:
             const QString line = QString::fromUtf8(file.readLine()).chopped(1);
             const QStringList parts = line.split(QLatin1Char('\t'));
             QCOMPARE(parts.size(), 3);
-            m_expected.insert(parts[0], {parts[1], parts[2]});
+            m_expected.insert(parts[0], { parts[1], parts[2] });
         }
         QVERIFY(m_expected.size() >= 79);
     }
@@ -88,9 +88,9 @@ private slots:
 
     void prefixesKeepOneTrailingBlank()
     {
-        for (int lang : {0, 1}) {
+        for (int lang : { 0, 1 }) {
             ApplyLanguageRule(lang);
-            for (const QString* prefix : {&txtNextRunAt, &txtThreads, &txtNextEmailAt, &txtDetailsCaption}) {
+            for (const QString* prefix : { &txtNextRunAt, &txtThreads, &txtNextEmailAt, &txtDetailsCaption }) {
                 QVERIFY(prefix->endsWith(QLatin1Char(' ')));
                 QVERIFY(!prefix->endsWith(QLatin1String("  ")));
             }
