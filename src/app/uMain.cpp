@@ -68,22 +68,6 @@ bool isRateColumn(int column)
     return column == colSuccessRate24 || column == colSuccessRateWeek || column == colSuccessRateMonth;
 }
 
-// Stored date-times are "yyyy-MM-dd HH:mm:ss.zzz" or the date alone.
-bool storedDateTime(const QString& text, TDateTime* value)
-{
-    QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    if (!dt.isValid())
-        dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (!dt.isValid()) {
-        const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        if (!date.isValid())
-            return false;
-        dt = QDateTime(date, QTime(0, 0));
-    }
-    *value = DateTimeFromQt(dt);
-    return true;
-}
-
 // The cell texts of the hosts grid: regional date-times, rates as "#,##0.00", figures right-aligned.
 class THostsDelegate : public QStyledItemDelegate
 {
@@ -109,9 +93,8 @@ protected:
             return;
         }
         const QLocale locale = QLocale::system();
-        TDateTime when = 0;
-        if (index.column() == colLastPingDate && storedDateTime(value.toString(), &when))
-            option->text = DateTimeText(when);
+        if (index.column() == colLastPingDate)
+            option->text = TDetailsQuery::DateTimeFieldText(value);
         else if (RateFormat && isRateColumn(index.column()))
             option->text = locale.toString(value.toDouble(), 'f', 2);
     }
