@@ -11,13 +11,13 @@ QString FormatEntry(const QString& format, const QVariantList& args)
             out += c;
             continue;
         }
-        const QChar spec = format.at(i + 1);
-        if (spec == QLatin1Char('d') || spec == QLatin1Char('s')) {
+        const QChar conversion = format.at(i + 1);
+        if (conversion == QLatin1Char('d') || conversion == QLatin1Char('s')) {
             const QVariant arg = next < args.size() ? args.at(next) : QVariant();
             ++next;
-            out += spec == QLatin1Char('d') ? QString::number(arg.toLongLong()) : arg.toString();
+            out += conversion == QLatin1Char('d') ? QString::number(arg.toLongLong()) : arg.toString();
             ++i;
-        } else if (spec == QLatin1Char('%')) {
+        } else if (conversion == QLatin1Char('%')) {
             out += c;
             ++i;
         } else {
