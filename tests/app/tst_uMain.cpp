@@ -207,6 +207,7 @@ private slots:
     void closingDuringCycleStoresNothing();
     void errorBoxesDoNotPileUp();
     void emailTickSendsTheReportOnce();
+    void detailsAndSettingsOpenFromTheirCommands();
     void failedReportIsLoggedWithoutSending();
 };
 
@@ -798,6 +799,37 @@ void TestMain::failedReportIsLoggedWithoutSending()
     QVERIFY(f.errors.isEmpty());
     QTest::qWait(200);
     QVERIFY(!server.EventNames().contains(QStringLiteral("connect")));
+}
+
+void TestMain::detailsAndSettingsOpenFromTheirCommands()
+{
+    TMainFixture f(1, false, { QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2") });
+    f.show();
+    QStringList titles;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            titles << modal->windowTitle();
+            modal->close();
+        }
+    });
+    closer.start(50);
+    QAbstractItemView* grid = f.window->DBGHosts;
+    grid->setCurrentIndex(grid->model()->index(1, 1));
+    f.window->acOpenDetails->Execute();
+    QCOMPARE(titles, QStringList({ QStringLiteral("Ping details: 127.0.0.2") }));
+    QCOMPARE(f.dm->qryDetails->SQL, QStringLiteral("SELECT * FROM Details WHERE Details.Host = '127.0.0.2'"));
+    // The settings open while the agent only waits for its first run; the summary follows what they hold.
+    f.window->acTimerStart->Execute();
+    ExecSQL(f.dm->SQLConnection, QStringLiteral("UPDATE Settings SET PingAttemts = 4"));
+    f.dm->qrySettings->Open();
+    f.window->acOpenSettings->Execute();
+    QCOMPARE(titles.size(), 2);
+    QCOMPARE(titles.last(), QStringLiteral("Settings"));
+    QVERIFY(f.infos.isEmpty());
+    QVERIFY2(f.window->sText->text().contains(QStringLiteral("every host 4 times")),
+             qPrintable(f.window->sText->text()));
+    closer.stop();
 }
 
 QTEST_MAIN(TestMain)
