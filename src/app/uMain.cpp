@@ -75,12 +75,6 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     bool RateFormat = false;
 
-    QString displayText(const QVariant& value, const QLocale& locale) const override
-    {
-        Q_UNUSED(locale);
-        return QStyledItemDelegate::displayText(value, QLocale::system());
-    }
-
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
@@ -124,16 +118,16 @@ template <typename F> void guarded(F&& body)
     }
 }
 
-int settingInt(const char* name)
-{
-    return fDM->Settings().AsInteger(QString::fromLatin1(name));
-}
-
 TfDM& dm()
 {
     if (!fDM)
         throw EMonitorError(QStringLiteral("The database is not open."));
     return *fDM;
+}
+
+int settingInt(const char* name)
+{
+    return dm().Settings().AsInteger(QString::fromLatin1(name));
 }
 
 } // namespace
