@@ -124,6 +124,7 @@ struct TCycleRun
     int gridFetchedCurrent = 0;
     QString firstError;
     int badRepeats = 0; // runs of the same size that missed a reply or did not finish
+    qint64 stackKb = 0; // the UI thread's stack mapping after the run: it grows with nested result handling
 };
 
 // Where the UI thread's time of one cycle goes: thread CPU by event kind, nested deliveries excluded, and the
@@ -362,6 +363,7 @@ TCycleRun runCycle(int hostCount, const QString& filledSource, QStringList* erro
     pumpUntil([&] { return statusValue("Threads") <= threadsBefore; }, 5000);
     run.processCpuMs = rusageMs(RUSAGE_SELF) - process0;
     run.peakKb = statusValue("VmHWM");
+    run.stackKb = statusValue("VmStk");
 
     QSqlQuery query(dm->SQLConnection);
     if (!query.exec(QStringLiteral("SELECT COUNT(*), COALESCE(SUM(ReplyDataSize > 0), 0),"
@@ -610,21 +612,22 @@ void RunPingCycleBenchmark(const TBenchOptions& options)
                            16));
     }
     PrintLine(QString());
-    PrintLine(QStringLiteral("  %1 %2 %3 %4 %5 %6 %7")
+    PrintLine(QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
                   .arg(QStringLiteral("database"), -9)
                   .arg(QStringLiteral("hosts"), 5)
                   .arg(QStringLiteral("replies/stored/expected"), 23)
                   .arg(QStringLiteral("errors"), 6)
                   .arg(QStringLiteral("grid rows current/loaded"), 24)
                   .arg(QStringLiteral("fping alive"), 11)
-                  .arg(QStringLiteral("fping CPU ms"), 12));
+                  .arg(QStringLiteral("fping CPU ms"), 12)
+                  .arg(QStringLiteral("UI stack kB"), 11));
     bool allReplied = true;
     int errorCount = 0;
     for (const TCycleRun& r : runs) {
         const TFpingRun f = fpings.value(r.hosts);
         allReplied = allReplied && r.badRepeats == 0;
         errorCount += r.errors;
-        PrintLine(QStringLiteral("  %1 %2 %3 %4 %5 %6 %7")
+        PrintLine(QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
                       .arg(dbName(r.filled), -9)
                       .arg(r.hosts, 5)
                       .arg(QStringLiteral("%1/%2/%3").arg(r.replies).arg(r.rows).arg(r.hosts), 23)
@@ -636,7 +639,8 @@ void RunPingCycleBenchmark(const TBenchOptions& options)
                                .arg(r.gridFetched),
                            24)
                       .arg(f.ran ? QString::number(f.alive) : QStringLiteral("-"), 11)
-                      .arg(f.ran ? Ms(f.cpuMs) : QStringLiteral("-"), 12));
+                      .arg(f.ran ? Ms(f.cpuMs) : QStringLiteral("-"), 12)
+                      .arg(r.stackKb, 11));
         if (!r.firstError.isEmpty())
             PrintLine(QStringLiteral("    first error: ") + r.firstError);
         if (!f.problem.isEmpty())
@@ -648,7 +652,8 @@ void RunPingCycleBenchmark(const TBenchOptions& options)
     PrintLine(QStringLiteral("  CPU/echo: the whole process until the workers have ended, per stored echo; workers:"
                              " the same less the UI thread."));
     PrintLine(QStringLiteral("  stored span: first to last PingDatetime of the cycle; peak: VmHWM reset before each"
-                             " run (* not reset), RSS before in brackets."));
+                             " run (* not reset), RSS before in brackets;"));
+    PrintLine(QStringLiteral("  UI stack: VmStk after the run, the deepest the UI thread's stack has been so far."));
 
     // Where the UI thread's time goes.
     if (profiled[0] || profiled[1]) {
