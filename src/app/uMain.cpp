@@ -590,10 +590,10 @@ void TfMain::acPingHostsExecute()
 
 void TfMain::doAfterPing(TPingThread* Sender)
 {
-    if (Terminating()) {
-        QCoreApplication::processEvents();
+    // No event pass here: the running loop delivers the next result after this one returns, while a pass from
+    // inside would nest every queued result in this one until the stack runs out.
+    if (Terminating())
         return;
-    }
     guarded([&] {
         const quint64 cycle = m_cycle;
         --ThreadNum;
@@ -624,7 +624,6 @@ void TfMain::doAfterPing(TPingThread* Sender)
             setPanel(2, txtNextRunAt + DateTimeText(GetNextSyncTime(Now(), settingInt("PingInterval") / 86400.0)));
         }
     });
-    QCoreApplication::processEvents();
 }
 
 void TfMain::FormClose()

@@ -71,6 +71,10 @@ THostsQuery::THostsQuery(QObject* parent, const QSqlDatabase& db)
     : QSqlTableModel(parent, db)
 {
     setEditStrategy(QSqlTableModel::OnManualSubmit);
+    const auto rowsMoved = [this] { m_rowsOfIPValid = false; };
+    connect(this, &QAbstractItemModel::modelReset, this, rowsMoved);
+    connect(this, &QAbstractItemModel::rowsInserted, this, rowsMoved);
+    connect(this, &QAbstractItemModel::rowsRemoved, this, rowsMoved);
 }
 
 void THostsQuery::Open()
@@ -89,14 +93,27 @@ int THostsQuery::FieldIndex(const QString& name) const
 
 int THostsQuery::RowOfIP(const QString& ip) const
 {
-    const int column = FieldIndex(QStringLiteral("IP"));
-    if (column < 0)
-        return -1;
-    for (int row = 0; row < rowCount(); ++row) {
-        if (data(index(row, column), Qt::EditRole).toString() == ip)
-            return row;
+    // Looked up after every stored ping: a scan of the grid's rows per result would grow with the host list.
+    if (!m_rowsOfIPValid) {
+        m_rowsOfIP.clear();
+        const int column = FieldIndex(QStringLiteral("IP"));
+        const int rows = rowCount();
+        for (int row = 0; column >= 0 && row < rows; ++row)
+            m_rowsOfIP.insert(data(index(row, column), Qt::EditRole).toString(), row);
+        m_rowsOfIPValid = true;
     }
-    return -1;
+    return m_rowsOfIP.value(ip, -1);
+}
+
+bool THostsQuery::select()
+{
+    if (!QSqlTableModel::select())
+        return false;
+    // Every host is refreshed in place by its row; a row not fetched yet would never show its figures.
+    while (canFetchMore())
+        fetchMore();
+    m_rowsOfIPValid = false;
+    return true;
 }
 
 void THostsQuery::setState(TDataSetState state, int row)

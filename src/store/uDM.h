@@ -2,6 +2,7 @@
 
 #include "settings/uUtils.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQueryModel>
@@ -48,6 +49,9 @@ public:
 
     bool IPReadOnly = true;
 
+    // Reads every row: each host's row is refreshed in place after its pings.
+    bool select() override;
+
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
@@ -66,6 +70,8 @@ private:
 
     TDataSetState m_state = TDataSetState::Inactive;
     int m_editRow = -1;
+    mutable QHash<QString, int> m_rowsOfIP;
+    mutable bool m_rowsOfIPValid = false;
 };
 
 // The one settings row, kept in memory as the query's current row; read by column name at the moment of use.

@@ -208,6 +208,7 @@ private slots:
     void errorBoxesDoNotPileUp();
     void emailTickSendsTheReportOnce();
     void detailsAndSettingsOpenFromTheirCommands();
+    void everyHostRowShowsItsFigures();
     void failedReportIsLoggedWithoutSending();
 };
 
@@ -830,6 +831,27 @@ void TestMain::detailsAndSettingsOpenFromTheirCommands()
     QVERIFY2(f.window->sText->text().contains(QStringLiteral("every host 4 times")),
              qPrintable(f.window->sText->text()));
     closer.stop();
+}
+
+void TestMain::everyHostRowShowsItsFigures()
+{
+    // More hosts than the model fetches at once: the rows past the first batch must refresh too.
+    QStringList hosts;
+    for (int i = 1; i <= 300; ++i)
+        hosts << QStringLiteral("127.0.%1.%2").arg(i / 200).arg(i % 200 + 1);
+    TMainFixture f(1, false, hosts);
+    f.show();
+    QAbstractItemModel* model = f.window->DBGHosts->model();
+    QCOMPARE(model->rowCount(), 300);
+    for (int row : { 0, 255, 256, 299 }) {
+        f.dm->InsertDetails(hosts[row], 32, 1000, 0, QStringLiteral("1"), QStringLiteral("0"), hosts[row], 0, 1, 32, 0,
+                            0, QStringLiteral("Success"));
+        QVERIFY(f.dm->qryHosts->RefreshHost(hosts[row]));
+    }
+    for (int row : { 0, 255, 256, 299 })
+        QCOMPARE(model->index(row, 4).data().toInt(), 1);
+    QCOMPARE(model->index(257, 4).data().toInt(), 0);
+    QVERIFY(f.errors.isEmpty());
 }
 
 QTEST_MAIN(TestMain)
