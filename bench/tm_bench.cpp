@@ -4,6 +4,7 @@
 #include "uBenchInsert.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 
 #include <sys/resource.h>
 
@@ -73,7 +74,8 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     TBenchOptions options;
-    options.cacheDir = parser.value(cache);
+    // The cycle runs in temporary working directories: a relative cache folder must not follow it there.
+    options.cacheDir = QDir(parser.value(cache)).absolutePath();
     options.refill = parser.isSet(refill);
     bool ok = true;
     options.inserts = parser.value(inserts).toInt(&ok);
