@@ -3,22 +3,12 @@
 #include "uBenchCycle.h"
 #include "uBenchInsert.h"
 
+#include "ping/PingThrd.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 
-#include <sys/resource.h>
-
 namespace {
-
-// One socket per worker: a 1000-host cycle needs more than the default 1024 files, as in the program's main.
-void raiseOpenFileLimit()
-{
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
 
 // The offscreen platform says so for every window shown; nothing else is dropped.
 QtMessageHandler previousHandler = nullptr;
@@ -35,7 +25,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 
 int main(int argc, char* argv[])
 {
-    raiseOpenFileLimit();
+    RaisePingFileLimit();
     // The ping cycle runs the main window itself; no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     previousHandler = qInstallMessageHandler(messageHandler);

@@ -5,25 +5,9 @@
 
 #include <QApplication>
 
-#include <sys/resource.h>
-
-namespace {
-
-// One socket per echo request: a cycle of a few thousand workers needs more than the default 1024 files.
-void raiseOpenFileLimit()
-{
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
-    raiseOpenFileLimit();
+    RaisePingFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarquel MONITOR"));
 
@@ -32,8 +16,9 @@ int main(int argc, char* argv[])
     fDM = new TfDM;
     fMain->BindData();
     fMain->show();
-    const int rc = app.exec();
+    app.exec();
     ShutdownPingThreads();
-    Q_UNUSED(rc);
+    delete fMain;
+    delete fDM;
     return 0;
 }

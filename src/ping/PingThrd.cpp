@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unordered_map>
 #include <vector>
 
@@ -554,4 +555,13 @@ QList<TPingThreadHandle> PingThreadHandleList()
     TRegistry& r = reg();
     std::lock_guard lock(r.mutex);
     return QList<TPingThreadHandle>(r.handles.begin(), r.handles.end());
+}
+
+void RaisePingFileLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }

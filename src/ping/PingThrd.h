@@ -132,6 +132,10 @@ void ClearPingThreadHandles();
 // Program exit: see the top of this header. Idempotent.
 void ShutdownPingThreads();
 
+// One socket per echo request: a cycle of a few thousand workers needs more than the default 1024 open files.
+// Raises the soft limit to the hard limit; called once at start-up.
+void RaisePingFileLimit();
+
 // Copies of the two lists, for diagnostics and tests.
 QList<std::uint32_t> PingThreadIdList();
 QList<TPingThreadHandle> PingThreadHandleList();
