@@ -66,18 +66,6 @@ std::uint16_t nextSequence()
     return static_cast<std::uint16_t>(counter.fetch_add(1, std::memory_order_relaxed));
 }
 
-std::uint16_t checksum(const std::uint8_t* data, std::size_t len)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < len; i += 2)
-        sum += (std::uint32_t(data[i]) << 8) | data[i + 1];
-    if (len & 1)
-        sum += std::uint32_t(data[len - 1]) << 8;
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint16_t>(~sum);
-}
-
 std::uint16_t readBe16(const std::uint8_t* p)
 {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
@@ -269,7 +257,7 @@ TEchoOutcome TIcmpEcho::Echo(const QString& address, std::uint16_t payloadSize, 
     for (std::size_t i = IcmpHeaderSize; i < packet.size(); ++i)
         packet[i] = static_cast<std::uint8_t>(i);
     if (m_kind == TEchoSocketKind::Raw) {
-        const std::uint16_t sum = checksum(packet.data(), packet.size());
+        const std::uint16_t sum = IcmpChecksum(packet.data(), packet.size());
         packet[2] = static_cast<std::uint8_t>(sum >> 8);
         packet[3] = static_cast<std::uint8_t>(sum);
     }
@@ -383,7 +371,7 @@ TEchoOutcome TIcmpEcho::Echo(const QString& address, std::uint16_t payloadSize, 
             icmp += ihl;
             icmpLen -= ihl;
         }
-        if (icmpLen < std::size_t(IcmpHeaderSize) || checksum(icmp, icmpLen) != 0)
+        if (icmpLen < std::size_t(IcmpHeaderSize) || IcmpChecksum(icmp, icmpLen) != 0)
             continue;
 
         const int type = icmp[0];
@@ -417,4 +405,16 @@ TEchoOutcome TIcmpEcho::Echo(const QString& address, std::uint16_t payloadSize, 
         out.replyAddr = addrText(source);
         return out;
     }
+}
+
+std::uint16_t IcmpChecksum(const std::uint8_t* data, std::size_t len)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < len; i += 2)
+        sum += (std::uint32_t(data[i]) << 8) | data[i + 1];
+    if (len & 1)
+        sum += std::uint32_t(data[len - 1]) << 8;
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum);
 }

@@ -82,5 +82,8 @@ private:
 // Minimum gap between any two echo requests of the process (all workers share it), so that a burst of
 // released workers leaves as an orderly stream instead of overflowing the receive backlog. Default 100 us;
 // zero turns pacing off.
+// The Internet checksum (RFC 1071) of an ICMP message; 0 over a message that carries a valid one.
+std::uint16_t IcmpChecksum(const std::uint8_t* data, std::size_t len);
+
 void SetEchoSendGap(std::chrono::microseconds gap);
 std::chrono::microseconds EchoSendGap();

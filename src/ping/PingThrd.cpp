@@ -109,6 +109,25 @@ void stopSlot(TRegistry& r, std::int32_t index)
         r.ids.clear();
 }
 
+// Registry lock held.
+void clearSlot(TRegistry& r, TRegistrySlot& slot)
+{
+    if (slot.id != 0)
+        --r.live;
+    slot.id = 0;
+    slot.ctl.reset();
+}
+
+// Registry lock held. An unknown or ended worker is ignored.
+void openGate(TRegistry& r, TPingThreadHandle handle)
+{
+    const auto it = r.threads.find(handle);
+    if (it == r.threads.end() || it->second->released)
+        return;
+    it->second->released = true;
+    it->second->cv.notify_all();
+}
+
 template <typename F> auto notOk(F&& f)
 {
     try {
@@ -199,12 +218,8 @@ TPingThread::~TPingThread()
         const int index = m_ctl->slot;
         if (index >= 1 && std::size_t(index) <= r.ids.size()) {
             TRegistrySlot& slot = r.ids[std::size_t(index) - 1];
-            if (slot.ctl == m_ctl) {
-                if (slot.id != 0)
-                    --r.live;
-                slot.id = 0;
-                slot.ctl.reset();
-            }
+            if (slot.ctl == m_ctl)
+                clearSlot(r, slot);
         }
     } catch (...) {
         HandleException();
@@ -462,11 +477,7 @@ void UnregisterPingThread(std::int32_t Index)
         std::lock_guard lock(r.mutex);
         if (Index < 1 || std::size_t(Index) > r.ids.size())
             return;
-        TRegistrySlot& slot = r.ids[std::size_t(Index) - 1];
-        if (slot.id != 0)
-            --r.live;
-        slot.id = 0;
-        slot.ctl.reset();
+        clearSlot(r, r.ids[std::size_t(Index) - 1]);
     });
 }
 
@@ -498,24 +509,15 @@ void ResumePingThread(TPingThreadHandle Handle)
 {
     TRegistry& r = reg();
     std::lock_guard lock(r.mutex);
-    const auto it = r.threads.find(Handle);
-    if (it == r.threads.end() || it->second->released)
-        return;
-    it->second->released = true;
-    it->second->cv.notify_all();
+    openGate(r, Handle);
 }
 
 void ResumePingThreads()
 {
     TRegistry& r = reg();
     std::lock_guard lock(r.mutex);
-    for (TPingThreadHandle handle : r.handles) {
-        const auto it = r.threads.find(handle);
-        if (it == r.threads.end() || it->second->released)
-            continue;
-        it->second->released = true;
-        it->second->cv.notify_all();
-    }
+    for (TPingThreadHandle handle : r.handles)
+        openGate(r, handle);
 }
 
 void ClearPingThreadHandles()

@@ -1,5 +1,7 @@
 #include "NetnsHost.h"
 
+#include "ping/IcmpEcho.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -32,18 +34,6 @@ bool runTool(const QString& program, const QStringList& args, QString* error)
         return false;
     }
     return true;
-}
-
-std::uint16_t checksum(const std::uint8_t* data, std::size_t len)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < len; i += 2)
-        sum += (std::uint32_t(data[i]) << 8) | data[i + 1];
-    if (len & 1)
-        sum += std::uint32_t(data[len - 1]) << 8;
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint16_t>(~sum);
 }
 
 } // namespace
@@ -175,7 +165,7 @@ void TmEchoResponder::run(int fd)
                 reply[7] = static_cast<std::uint8_t>(reply[7] + 1);
             if (m_script[k] == Reply::WrongIdentifier)
                 reply[5] = static_cast<std::uint8_t>(reply[5] + 1);
-            const std::uint16_t sum = checksum(reply.data(), icmpLen);
+            const std::uint16_t sum = IcmpChecksum(reply.data(), icmpLen);
             reply[2] = static_cast<std::uint8_t>(sum >> 8);
             reply[3] = static_cast<std::uint8_t>(sum);
             if (m_script[k] == Reply::BadChecksum)

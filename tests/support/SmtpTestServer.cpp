@@ -1,5 +1,7 @@
 #include "SmtpTestServer.h"
 
+#include "TestProcess.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -65,13 +67,7 @@ bool SmtpTestServer::Start(const QString& mode, const QString& user, const QStri
 
 void SmtpTestServer::Stop()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    StopTestProcess(m_process);
     m_port = 0;
 }
 

@@ -1,5 +1,7 @@
 #include "TinyproxyRunner.h"
 
+#include "TestProcess.h"
+
 #include "SmtpTestServer.h"
 
 #include <QDeadlineTimer>
@@ -76,12 +78,6 @@ bool TinyproxyRunner::Start(quint16 connectPort, const QString& user, const QStr
 
 void TinyproxyRunner::Stop()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    StopTestProcess(m_process);
     m_port = 0;
 }
