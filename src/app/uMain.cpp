@@ -121,7 +121,7 @@ template <typename F> void guarded(F&& body)
 TfDM& dm()
 {
     if (!fDM)
-        throw EMonitorError(QStringLiteral("The database is not open."));
+        throw EMonitorError(DatabaseNotOpenText());
     return *fDM;
 }
 
@@ -384,9 +384,10 @@ void TfMain::BindData()
 
 THostsQuery* TfMain::hosts() const
 {
-    if (!fDM || fDM->qryHosts->State() == TDataSetState::Inactive)
-        throw EMonitorError(QStringLiteral("The database is not open."));
-    return fDM->qryHosts;
+    THostsQuery* model = dm().qryHosts;
+    if (model->State() == TDataSetState::Inactive)
+        throw EMonitorError(DatabaseNotOpenText());
+    return model;
 }
 
 int TfMain::currentHostRow() const

@@ -108,7 +108,7 @@ TfDetails::TfDetails(QWidget* AOwner, const QString& SQL, const QString& Host)
     , FSQL(SQL)
 {
     if (!fDM)
-        throw EMonitorError(QStringLiteral("The database is not open."));
+        throw EMonitorError(DatabaseNotOpenText());
     createControls();
     try {
         reopen();

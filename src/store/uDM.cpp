@@ -24,8 +24,6 @@ TfDM* fDM = nullptr;
 
 namespace {
 
-const QString notOpen = QStringLiteral("The database is not open.");
-
 // Local time to the millisecond; the only source of Details.PingDatetime.
 void getDate(sqlite3_context* context, int, sqlite3_value**)
 {
@@ -128,7 +126,7 @@ void THostsQuery::setState(TDataSetState state, int row)
 int THostsQuery::Insert()
 {
     if (m_state == TDataSetState::Inactive) {
-        Notify::ShowError(notOpen);
+        Notify::ShowError(DatabaseNotOpenText());
         return -1;
     }
     if (m_state != TDataSetState::Browse && !Post())
@@ -144,7 +142,7 @@ int THostsQuery::Insert()
 bool THostsQuery::Edit(int row)
 {
     if (m_state == TDataSetState::Inactive) {
-        Notify::ShowError(notOpen);
+        Notify::ShowError(DatabaseNotOpenText());
         return false;
     }
     if (m_state != TDataSetState::Browse)
@@ -194,7 +192,7 @@ void THostsQuery::Cancel()
 bool THostsQuery::Delete(int row)
 {
     if (m_state == TDataSetState::Inactive) {
-        Notify::ShowError(notOpen);
+        Notify::ShowError(DatabaseNotOpenText());
         return false;
     }
     if (m_state == TDataSetState::Insert && row == m_editRow) {
@@ -217,7 +215,7 @@ bool THostsQuery::Delete(int row)
 bool THostsQuery::Refresh()
 {
     if (m_state == TDataSetState::Inactive) {
-        Notify::ShowError(notOpen);
+        Notify::ShowError(DatabaseNotOpenText());
         return false;
     }
     // select() would discard the row the operator is typing.
@@ -323,7 +321,7 @@ void TSettingsQuery::Open()
 int TSettingsQuery::indexOf(const QString& name) const
 {
     if (!Active())
-        throw EMonitorError(QStringLiteral("The settings are not open: ") + notOpen);
+        throw EMonitorError(QStringLiteral("The settings are not open: ") + DatabaseNotOpenText());
     const int i = m_row.indexOf(name);
     if (i < 0)
         throw EMonitorError(QStringLiteral("Settings: field '") + name + QStringLiteral("' not found."));
@@ -362,7 +360,7 @@ QStringList TSettingsQuery::FieldNames() const
 void TSettingsQuery::Edit()
 {
     if (!Active())
-        throw EMonitorError(notOpen);
+        throw EMonitorError(DatabaseNotOpenText());
     if (m_state != TDataSetState::Browse)
         return;
     emit BeforeEdit();
@@ -412,7 +410,7 @@ TDetailsQuery::TDetailsQuery(QObject* parent, const QSqlDatabase& db)
 void TDetailsQuery::Open()
 {
     if (!m_db.isOpen())
-        throw EMonitorError(notOpen);
+        throw EMonitorError(DatabaseNotOpenText());
     setQuery(SQL, m_db);
     if (lastError().isValid()) {
         const QString message = SqlErrorText(lastError());
@@ -619,7 +617,7 @@ void TfDM::FormCreate()
 TSettingsQuery& TfDM::Settings() const
 {
     if (!qrySettings->Active())
-        throw EMonitorError(notOpen);
+        throw EMonitorError(DatabaseNotOpenText());
     return *qrySettings;
 }
 
@@ -659,7 +657,7 @@ bool TfDM::LoadHostsArr()
 {
     HostsList.clear();
     if (!SQLConnection.isOpen())
-        throw EMonitorError(notOpen);
+        throw EMonitorError(DatabaseNotOpenText());
     QSqlQuery query(SQLConnection);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT * FROM Hosts")))

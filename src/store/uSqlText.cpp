@@ -18,10 +18,15 @@ QString SqlErrorText(const QSqlError& error)
     return text.isEmpty() ? error.text().trimmed() : text;
 }
 
+QString DatabaseNotOpenText()
+{
+    return QStringLiteral("The database is not open.");
+}
+
 void ExecSQL(const QSqlDatabase& db, const QString& sql)
 {
     if (!db.isOpen())
-        throw EMonitorError(QStringLiteral("The database is not open."));
+        throw EMonitorError(DatabaseNotOpenText());
     QSqlQuery query(db);
     if (!query.exec(sql))
         throw EMonitorError(SqlErrorText(query.lastError()));

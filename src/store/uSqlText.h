@@ -10,6 +10,9 @@ QString QuotedStr(const QString& value);
 // The engine's own message where there is one, else the driver's.
 QString SqlErrorText(const QSqlError& error);
 
+// What every operation says when the opening step did not reach what it needs.
+QString DatabaseNotOpenText();
+
 // Runs one statement; raises EMonitorError with the database's message on failure.
 void ExecSQL(const QSqlDatabase& db, const QString& sql);
 
