@@ -505,34 +505,16 @@ void TfMain::ApplyLanguage()
 
     acLoadStextExecute();
 
-    struct TColumn
-    {
-        const QString* title;
-        int width;
-    };
-    const TColumn columns[hostColumnCount] = {
-        { &txtColIP, 75 },
-        { &txtColAlias, 120 },
-        { &txtColLastPingDate, 120 },
-        { &txtColLastPingResponse, 100 },
-        { &txtColTotalPings24, 130 },
-        { &txtColSuccessPings24, 130 },
-        { &txtColSuccessRate24, 130 },
-        { &txtColTotalPingsWeek, 130 },
-        { &txtColSuccessPingsWeek, 130 },
-        { &txtColSuccessRateWeek, 130 },
-        { &txtColTotalPingsMonth, 130 },
-        { &txtColSuccessPingsMonth, 130 },
-        { &txtColSuccessRateMonth, 130 },
-    };
+    const QStringList titles = HostColumnTitles();
+    const int widths[hostColumnCount] = { 75, 120, 120, 100, 130, 130, 130, 130, 130, 130, 130, 130, 130 };
     QAbstractItemModel* model = DBGHosts->model();
     for (int c = 0; c < hostColumnCount; ++c) {
         if (model && c < model->columnCount()) {
-            model->setHeaderData(c, Qt::Horizontal, *columns[c].title, Qt::DisplayRole);
+            model->setHeaderData(c, Qt::Horizontal, titles.at(c), Qt::DisplayRole);
             if (c >= colLastPingResponse)
                 model->setHeaderData(c, Qt::Horizontal, int(Qt::AlignRight | Qt::AlignVCenter), Qt::TextAlignmentRole);
         }
-        DBGHosts->setColumnWidth(c, columns[c].width);
+        DBGHosts->setColumnWidth(c, widths[c]);
     }
 }
 

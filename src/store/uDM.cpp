@@ -717,3 +717,20 @@ void TfDM::qrySettingsBeforePost()
             qrySettings->SetField(name, 0);
     }
 }
+
+QStringList HostColumnTitles()
+{
+    return { txtColIP,
+             txtColAlias,
+             txtColLastPingDate,
+             txtColLastPingResponse,
+             txtColTotalPings24,
+             txtColSuccessPings24,
+             txtColSuccessRate24,
+             txtColTotalPingsWeek,
+             txtColSuccessPingsWeek,
+             txtColSuccessRateWeek,
+             txtColTotalPingsMonth,
+             txtColSuccessPingsMonth,
+             txtColSuccessRateMonth };
+}

@@ -204,5 +204,8 @@ private:
 
 extern TfDM* fDM;
 
+// The titles of the columns of Hosts, in table order, in the current language (grid and report).
+QStringList HostColumnTitles();
+
 // The database file, in the current directory.
 inline constexpr const char* DatabaseFileName = "TarquelMONITOR.db";

@@ -60,19 +60,7 @@ private:
 
 QString headerRow()
 {
-    const QStringList titles = { txtColIP,
-                                 txtColAlias,
-                                 txtColLastPingDate,
-                                 txtColLastPingResponse,
-                                 txtColTotalPings24,
-                                 txtColSuccessPings24,
-                                 txtColSuccessRate24,
-                                 txtColTotalPingsWeek,
-                                 txtColSuccessPingsWeek,
-                                 txtColSuccessRateWeek,
-                                 txtColTotalPingsMonth,
-                                 txtColSuccessPingsMonth,
-                                 txtColSuccessRateMonth };
+    const QStringList titles = HostColumnTitles();
     QStringList cells;
     for (const QString& title : titles)
         cells << cell(title);
