@@ -27,7 +27,7 @@ def fail(message):
 def start_xvfb():
     read_fd, write_fd = os.pipe()
     proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            pass_fds=[write_fd], stderr=open(os.path.join(tempfile.gettempdir(), "tm-xvfb.log"), "w"))
+                            pass_fds=[write_fd], stderr=subprocess.DEVNULL)
     os.close(write_fd)
     number = os.read(read_fd, 16).decode().strip()
     os.close(read_fd)
